@@ -1,0 +1,59 @@
+# A thin layer over CMake. `make test` and `make demo` work on a fresh Debian machine.
+JOBS        ?= $(shell nproc)
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 30
+GENERATOR   := -G Ninja
+
+.PHONY: all deps build test test-normal test-asan fuzz demo bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+test-normal: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DLUMAGRAB_SANITIZE=ON \
+	  -DLUMAGRAB_BUILD_APP=OFF -DLUMAGRAB_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Short libFuzzer runs over the receive state machine and the screen-record handling.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLUMAGRAB_FUZZ=ON -DLUMAGRAB_BUILD_APP=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	  case "$$f" in *.log) continue;; esac; \
+	  mkdir -p $(FUZZ_BUILD)/corpus-$$(basename $$f); \
+	  [ -x "$$f" ] || continue; \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus-$$(basename $$f) > $$f.log 2>&1 \
+	    || { tail -n 60 $$f.log; exit 1; }; \
+	  tail -n 1 $$f.log; \
+	done
+
+test: test-normal test-asan fuzz
+
+demo: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target lumagrab-cli
+	$(BUILD)/cli/lumagrab-cli --simulate --dir captures capture
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

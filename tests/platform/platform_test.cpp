@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace {
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { hadOld_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+TEST(DefaultOutputDirectory, PrefersXdgDesktopThenDesktopThenHome) {
+    TempDir home;
+    ScopedEnv homeEnv("HOME", home.path());
+    ScopedEnv configEnv("XDG_CONFIG_HOME", home.file(".config"));
+
+    EXPECT_EQ(platformDefaultOutputDirectory(), home.path());
+
+    mkdir(home.file("Desktop").c_str(), 0700);
+    EXPECT_EQ(platformDefaultOutputDirectory(), home.file("Desktop"));
+
+    mkdir(home.file(".config").c_str(), 0700);
+    mkdir(home.file("Schreibtisch").c_str(), 0700);
+    std::ofstream(home.file(".config/user-dirs.dirs"))
+        << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+    EXPECT_EQ(platformDefaultOutputDirectory(), home.file("Schreibtisch"));
+}
+
+TEST(DefaultOutputDirectory, IgnoresAnXdgEntryThatIsNotADirectory) {
+    TempDir home;
+    ScopedEnv homeEnv("HOME", home.path());
+    ScopedEnv configEnv("XDG_CONFIG_HOME", home.path());
+    std::ofstream(home.file("user-dirs.dirs")) << "XDG_DESKTOP_DIR=\"$HOME/gone\"\n";
+    EXPECT_EQ(platformDefaultOutputDirectory(), home.path());
+}
+
+TEST(Hooks, ReplaceAndRestoreTheDefaults) {
+    {
+        ScopedSleepRecorder sleeps;
+        platformSleep(500);
+        platformSleep(2000);
+        EXPECT_EQ(sleeps.calls(), (std::vector<uint32_t>{500, 2000}));
+    }
+    {
+        ScopedMessageBoxRecorder boxes(msgbox::IdNo);
+        EXPECT_EQ(platformMessageBox("text", "Lumagrab", msgbox::YesNo), msgbox::IdNo);
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
+    }
+    std::string chosen = "untouched";
+    EXPECT_FALSE(platformSaveDialog(SaveDialogRequest{}, chosen));
+    EXPECT_EQ(chosen, "untouched");
+}
+
+TEST(CurrentDirectory, AcceptsDirectoriesOnly) {
+    TempDir dir;
+    char old[4096];
+    ASSERT_NE(getcwd(old, sizeof old), nullptr);
+    std::ofstream(dir.file("plain")) << "x";
+    EXPECT_FALSE(platformSetCurrentDirectory(dir.file("plain")));
+    EXPECT_FALSE(platformSetCurrentDirectory(""));
+    EXPECT_FALSE(platformSetCurrentDirectory(dir.file("missing")));
+    EXPECT_TRUE(platformSetCurrentDirectory(dir.path()));
+    ASSERT_EQ(chdir(old), 0);
+}
+
+}  // namespace
