@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+using PostProcessFn = bool (*)(uint8_t* destination, const uint8_t* source, uint32_t length);
+
 // Reverses the bit order of every byte (bit i becomes bit 7-i).
 bool reverseBitOrder(uint8_t* destination, const uint8_t* source, uint32_t length);
 

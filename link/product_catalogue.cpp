@@ -1,7 +1,5 @@
 #include "link/product_catalogue.h"
 
-#include "capture/post_process.h"
-
 namespace {
 constexpr RGBQUAD rgb(uint8_t blue, uint8_t green, uint8_t red) {
     return {blue, green, red, 0};

@@ -11,11 +11,7 @@
 #include <cstdint>
 
 #include "capture/bitmap_types.h"
-
-// A correction applied to a device's complete raw screen data. Destination and
-// source may be the same buffer. Returns false (destination untouched) when
-// its working buffer cannot be allocated.
-using PostProcessFn = bool (*)(uint8_t* destination, const uint8_t* source, uint32_t length);
+#include "capture/post_process.h"
 
 // Screen types: 0 cannot be captured; 1 to 4 give the bitmap depth and where
 // the palette comes from (4: downloaded from the device).

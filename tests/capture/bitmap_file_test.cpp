@@ -1,0 +1,313 @@
+#include "capture/bitmap_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture/bmp_test_reader.h"
+#include "support/test_support.h"
+
+namespace {
+
+// A small picture as the download would hand it over, with a colour table
+// whose 256 entries all differ so that any misplaced byte shows.
+struct Picture {
+    BitmapInfo info{};
+    std::vector<uint8_t> pixels;
+
+    Picture(int32_t width, int32_t height, uint16_t bitCount, uint32_t colorsUsed) {
+        const uint32_t stride = ((bitCount * width + 31) / 32) * 4;
+        info.header = {40, width, height,     1,         bitCount, 0, stride * height,
+                       0,  0,     colorsUsed, colorsUsed};
+        for (int i = 0; i < kPaletteCapacity; ++i) {
+            info.palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                               static_cast<uint8_t>(i ^ 0x55), 0};
+        }
+        pixels.resize(stride * height);
+        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 31 + 7);
+    }
+};
+
+DeviceInfo deviceNamed(const char* name) {
+    DeviceInfo device{};
+    std::strncpy(device.name, name, sizeof device.name - 1);
+    device.screenType = 3;
+    return device;
+}
+
+std::vector<std::string> filesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class BitmapFile : public ::testing::Test {
+  protected:
+    TempDir dir;
+    ScopedMessageBoxRecorder boxes;
+};
+
+TEST_F(BitmapFile, LayoutForEveryScreenType) {
+    struct Case {
+        uint8_t screenType;
+        uint16_t bitCount;
+        uint32_t colors;
+        uint32_t tableBytes;
+    };
+    for (const Case& c : {Case{1, 1, 2, 8}, Case{2, 4, 4, 16}, Case{3, 8, 16, 64},
+                          Case{4, 8, 256, 1024}, Case{0, 8, 16, 0}, Case{5, 8, 16, 0}}) {
+        SCOPED_TRACE(int{c.screenType});
+        Picture picture(13, 5, c.bitCount, c.colors);
+        std::string directory = dir.path();
+        const DeviceInfo device = deviceNamed("T");
+        ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, c.screenType, directory, device));
+        const std::string path = dir.file("T-01.bmp");
+        const std::vector<uint8_t> bytes = readFileBytes(path);
+        const auto image = parseBmp(bytes);
+        ASSERT_TRUE(image.has_value());
+        EXPECT_EQ(image->fileSize, bytes.size());
+        EXPECT_EQ(bytes.size(), 54 + c.tableBytes + picture.pixels.size());
+        EXPECT_EQ(image->pixelOffset, 54 + c.tableBytes);
+        EXPECT_EQ(image->width, 13);
+        EXPECT_EQ(image->height, 5);
+        EXPECT_EQ(image->bitCount, c.bitCount);
+        EXPECT_EQ(image->colorsUsed, c.colors);
+        EXPECT_EQ(0, std::memcmp(bytes.data() + 14, &picture.info.header, 40));
+        const auto* table = reinterpret_cast<const uint8_t*>(picture.info.palette);
+        EXPECT_EQ(image->colorTable, std::vector<uint8_t>(table, table + c.tableBytes));
+        EXPECT_EQ(image->rows, picture.pixels);
+        std::filesystem::remove(path);
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(BitmapFile, ColorTableLengthByScreenType) {
+    EXPECT_EQ(bitmapColorTableBytes(1), 8u);
+    EXPECT_EQ(bitmapColorTableBytes(2), 16u);
+    EXPECT_EQ(bitmapColorTableBytes(3), 64u);
+    EXPECT_EQ(bitmapColorTableBytes(4), 1024u);
+    EXPECT_EQ(bitmapColorTableBytes(0), 0u);
+    EXPECT_EQ(bitmapColorTableBytes(255), 0u);
+}
+
+TEST_F(BitmapFile, AutoNameCleansTheDeviceNameAndTrimsTheDirectory) {
+    std::string directory = dir.path() + "/";
+    std::string path;
+    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Unit A/B 7"));
+    EXPECT_EQ(directory, dir.path());
+    EXPECT_EQ(path, dir.path() + "/UnitA_B7-01.bmp");
+
+    writeFileBytes(path, {1});
+    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Unit A/B 7"));
+    EXPECT_EQ(path, dir.path() + "/UnitA_B7-02.bmp");
+
+    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "   "));
+    EXPECT_EQ(path, dir.path() + "/-01.bmp");
+    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "a\\b:c"));
+    EXPECT_EQ(path, dir.path() + "/a\\b:c-01.bmp");
+}
+
+TEST_F(BitmapFile, EmptyAndRootDirectories) {
+    std::string empty;
+    std::string path;
+    ASSERT_TRUE(bitmapMakeAutoName(path, empty, "No Such Unit 123456789"));
+    EXPECT_EQ(path, "/NoSuchUnit123456789-01.bmp");
+    EXPECT_EQ(empty, "");
+    std::string root = "/";
+    ASSERT_TRUE(bitmapMakeAutoName(path, root, "No Such Unit 123456789"));
+    EXPECT_EQ(root, "");
+    EXPECT_EQ(path, "/NoSuchUnit123456789-01.bmp");
+}
+
+TEST_F(BitmapFile, NumbersGoOnPastNinetyNine) {
+    std::string directory = dir.path();
+    for (int n = 1; n <= 99; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Gx-%02d.bmp", n);
+        writeFileBytes(dir.file(name), {});
+    }
+    std::string path;
+    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Gx"));
+    EXPECT_EQ(path, dir.file("Gx-100.bmp"));
+}
+
+TEST_F(BitmapFile, GeneratedPathsMustFitTheBuffer) {
+    // Directory + "/" + name + "-01.bmp" + NUL: exactly 512 bytes fit, 513 do not.
+    // Device names hold at most 127 characters, so the directory makes up the rest.
+    std::string longDirectory = dir.path() + "/" + std::string(250, 'e');
+    std::filesystem::create_directory(longDirectory);
+    longDirectory += "/" + std::string(511 - 100 - 7 - 1 - longDirectory.size() - 1, 'f');
+    std::filesystem::create_directory(longDirectory);
+    std::string path;
+    const std::string name100(100, 'n');
+    ASSERT_TRUE(bitmapMakeAutoName(path, longDirectory, name100.c_str()));
+    EXPECT_EQ(path.size(), 511u);
+
+    const std::string name101(101, 'n');
+    EXPECT_FALSE(bitmapMakeAutoName(path, longDirectory, name101.c_str()));
+
+    Picture picture(4, 4, 8, 16);
+    const DeviceInfo device = deviceNamed(name101.c_str());
+    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, longDirectory, device));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text,
+              "ERROR: Unable to open file " + longDirectory + "/" + name101 + "-01.bmp");
+    EXPECT_TRUE(filesIn(longDirectory).empty());
+}
+
+TEST_F(BitmapFile, AutoSaveNeverReplacesAFile) {
+    std::string directory = dir.path();
+    writeFileBytes(dir.file("Rx-01.bmp"), {9, 9});
+    Picture picture(4, 4, 8, 16);
+    ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Rx")));
+    EXPECT_EQ(readFileBytes(dir.file("Rx-01.bmp")), (std::vector<uint8_t>{9, 9}));
+    EXPECT_TRUE(readBmp(dir.file("Rx-02.bmp")).has_value());
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp"}));
+}
+
+TEST_F(BitmapFile, UncreatableFileIsReportedAndNothingIsLeft) {
+    std::string directory = dir.file("missing");
+    Picture picture(4, 4, 8, 16);
+    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Qv 1")));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to open file " + directory + "/Qv1-01.bmp");
+    EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
+    EXPECT_EQ(boxes.shown()[0].style, 0x30u);
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+// Makes every write beyond `limit` bytes fail with EFBIG for its lifetime.
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST_F(BitmapFile, FailedWriteKeepsTheReplacedFileAndLeavesNoPartialFile) {
+    const std::string target = dir.file("kept.bmp");
+    writeFileBytes(target, {1, 2, 3});
+    platformSetSaveDialogHook([&](const SaveDialogRequest&, std::string& chosen) {
+        chosen = target;
+        return true;
+    });
+    Picture picture(320, 240, 8, 16);
+    std::string directory = dir.path();
+    {
+        ScopedFileSizeLimit limit(1000);
+        EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 3, directory, nullptr));
+    }
+    platformSetSaveDialogHook({});
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to write file " + target);
+    EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
+    EXPECT_EQ(readFileBytes(target), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
+
+    {
+        ScopedFileSizeLimit limit(1000);
+        EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Z")));
+    }
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[1].text, "ERROR: Unable to write file " + dir.file("Z-01.bmp"));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
+}
+
+TEST_F(BitmapFile, PixelsThatDisagreeWithTheHeaderAreNotWritten) {
+    Picture picture(4, 4, 8, 16);
+    picture.pixels.pop_back();
+    std::string directory = dir.path();
+    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("P")));
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+class SaveAs : public BitmapFile {
+  protected:
+    void SetUp() override {
+        platformSetSaveDialogHook([this](const SaveDialogRequest& request, std::string& chosen) {
+            requests.push_back(request);
+            chosen = answer;
+            return accept;
+        });
+    }
+    void TearDown() override { platformSetSaveDialogHook({}); }
+    std::vector<SaveDialogRequest> requests;
+    std::string answer;
+    bool accept = true;
+    Picture picture{7, 3, 4, 4};
+};
+
+TEST_F(SaveAs, DialogIsAskedWithTheGeneratedName) {
+    std::string directory = dir.path() + "/";
+    const DeviceInfo device = deviceNamed("Mk 2/b");
+    answer = dir.file("chosen.bmp");
+    ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    ASSERT_EQ(requests.size(), 1u);
+    const SaveDialogRequest& request = requests[0];
+    EXPECT_EQ(request.title, "Save Bitmap");
+    using Filters = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(request.filters,
+              (Filters{{"Bitmap Files (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}}));
+    EXPECT_EQ(request.initialDirectory, dir.path());
+    EXPECT_EQ(request.fileName, dir.path() + "/Mk2_b-01.bmp");
+    EXPECT_EQ(request.defaultExtension, "bmp");
+    EXPECT_TRUE(request.overwritePrompt);
+    EXPECT_EQ(directory, dir.path());
+    const auto image = readBmp(answer);
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->pixelOffset, 70u);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"chosen.bmp"}));
+}
+
+TEST_F(SaveAs, WithoutDeviceTheNameIsEmptyAndAnAgreedFileIsReplaced) {
+    std::string directory = dir.path();
+    answer = dir.file("old.bmp");
+    writeFileBytes(answer, std::vector<uint8_t>(5000, 0xCC));
+    ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, nullptr));
+    EXPECT_EQ(requests.at(0).fileName, "");
+    const auto image = readBmp(answer);
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->rows, picture.pixels);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(SaveAs, CancelWritesNothingAndSaysNothing) {
+    std::string directory = dir.path();
+    accept = false;
+    answer = dir.file("x.bmp");
+    const DeviceInfo device = deviceNamed("Q");
+    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+TEST_F(SaveAs, AChosenPathTooLongIsRefused) {
+    std::string directory = dir.path();
+    answer = dir.path() + "/" + std::string(600, 'x') + ".bmp";
+    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, nullptr));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to open file " + answer);
+}
+
+}  // namespace
