@@ -1,0 +1,50 @@
+#include "serial/port_list.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace {
+
+TEST(PortList, StableNamesFirstThenEachGroupInNaturalOrder) {
+    TempDir dev;
+    std::filesystem::create_directories(dev.file("serial/by-id"));
+    for (const char* name : {"ttyS10", "ttyS2", "ttyS0", "ttyUSB1", "ttyUSB0", "ttyACM0", "ttySX",
+                             "ttyUSB", "tty1", "console", "ttyprintk"})
+        writeFileBytes(dev.file(name), {});
+    ASSERT_EQ(symlink("../../ttyUSB1", dev.file("serial/by-id/usb-Adapter_B-if00").c_str()), 0);
+    ASSERT_EQ(symlink("../../ttyUSB0", dev.file("serial/by-id/usb-Adapter_A-if00").c_str()), 0);
+
+    const std::vector<std::string> expected = {
+        dev.file("serial/by-id/usb-Adapter_A-if00"),
+        dev.file("serial/by-id/usb-Adapter_B-if00"),
+        dev.file("ttyUSB0"),
+        dev.file("ttyUSB1"),
+        dev.file("ttyACM0"),
+        dev.file("ttyS0"),
+        dev.file("ttyS2"),
+        dev.file("ttyS10"),
+    };
+    EXPECT_EQ(serialListDevicesUnder(dev.path()), expected);
+}
+
+TEST(PortList, NothingThereGivesAnEmptyList) {
+    TempDir dev;
+    EXPECT_TRUE(serialListDevicesUnder(dev.path()).empty());
+    EXPECT_TRUE(serialListDevicesUnder(dev.file("missing")).empty());
+}
+
+TEST(PortList, NaturalOrderComparesNumbersByValue) {
+    std::vector<std::string> names = {"ttyS10", "ttyS9", "ttyS1", "ttyS01x", "ttyS100", "ttyR5"};
+    std::sort(names.begin(), names.end(), naturalLess);
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyR5", "ttyS1", "ttyS01x", "ttyS9", "ttyS10",
+                                               "ttyS100"}));
+    EXPECT_FALSE(naturalLess("a2", "a2"));
+    EXPECT_TRUE(naturalLess("a", "a0"));
+}
+
+}  // namespace

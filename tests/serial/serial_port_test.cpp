@@ -1,0 +1,394 @@
+// The port layer's logic over the scripted backend: results, the order of
+// device steps, and the handling of line errors.
+#include "serial/serial_port.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "serial/fake_serial_device.h"
+#include "support/test_support.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+std::vector<uint8_t> gHandled;
+void recordByte(uint8_t byte) {
+    gHandled.push_back(byte);
+}
+
+class SerialPortTest : public ::testing::Test {
+  protected:
+    void SetUp() override { gHandled.clear(); }
+
+    // Opens port 1 and forgets the calls the open made.
+    void openPort() {
+        ASSERT_EQ(serialOpen(1), 1);
+        fake.device.calls.clear();
+    }
+
+    ScopedSleepRecorder sleeps;
+    ScopedFakeSerial fake;
+};
+
+const std::vector<std::string> kRateChangeTo9600 = {"purge 0x0f", "dtr 1", "configure 9600",
+                                                    "dtr 1", "purge 0x0f"};
+
+TEST(SerialRates, ClassifyRateFollowsTheBands) {
+    struct Case {
+        uint32_t rate;
+        uint8_t index;  // 0: rejected
+        uint32_t nominal;
+    };
+    const Case cases[] = {
+        {0, 0, 0},          {9215, 0, 0},        {9216, 2, 9600},      {18431, 2, 9600},
+        {18432, 3, 19200},  {27647, 3, 19200},   {27648, 0, 0},        {30000, 0, 0},
+        {36863, 0, 0},      {36864, 4, 38400},   {55295, 4, 38400},    {55296, 5, 57600},
+        {110591, 5, 57600}, {110592, 6, 115200}, {4000000, 6, 115200}, {0xFFFFFFFF, 6, 115200},
+    };
+    for (const Case& c : cases) {
+        uint8_t index = 0xEE;
+        uint32_t nominal = 0xDEADBEEF;
+        const int32_t accepted = serialClassifyRate(c.rate, &index, &nominal);
+        SCOPED_TRACE(c.rate);
+        EXPECT_EQ(accepted, c.index != 0 ? 1 : 0);
+        EXPECT_EQ(index, c.index != 0 ? c.index : 0xEE) << "a rejected rate writes nothing";
+        EXPECT_EQ(nominal, c.index != 0 ? c.nominal : 0xDEADBEEF);
+        EXPECT_EQ(serialClassifyRate(c.rate), accepted) << "without outputs";
+    }
+}
+
+TEST(SerialRates, ClassifyRateWritesOnlyTheOutputsGiven) {
+    uint8_t index = 0;
+    EXPECT_EQ(serialClassifyRate(57600, &index, nullptr), 1);
+    EXPECT_EQ(index, 5);
+    uint32_t nominal = 0;
+    EXPECT_EQ(serialClassifyRate(20000, nullptr, &nominal), 1);
+    EXPECT_EQ(nominal, 19200u);
+}
+
+TEST(SerialRates, RateForIndexUsesTheLowByte) {
+    EXPECT_EQ(serialRateForIndex(0), 0u);
+    EXPECT_EQ(serialRateForIndex(1), 0u);
+    EXPECT_EQ(serialRateForIndex(2), 9600u);
+    EXPECT_EQ(serialRateForIndex(3), 19200u);
+    EXPECT_EQ(serialRateForIndex(4), 38400u);
+    EXPECT_EQ(serialRateForIndex(5), 57600u);
+    EXPECT_EQ(serialRateForIndex(6), 115200u);
+    EXPECT_EQ(serialRateForIndex(7), 0u);
+    EXPECT_EQ(serialRateForIndex(258), 9600u);
+    EXPECT_EQ(serialRateForIndex(0x106), 115200u);
+}
+
+TEST(SerialLifecycle, EveryPortOperationFailsWhileUninitialised) {
+    ScopedSleepRecorder sleeps;
+    ScopedFakeSerial fake;
+    ASSERT_EQ(serialOpen(1), 1);
+    serialShutdown();
+    fake.device.calls.clear();
+
+    const uint8_t byte = 0x55;
+    EXPECT_EQ(serialOpen(1), 0);
+    EXPECT_EQ(serialLastOpenError(), EINVAL);
+    EXPECT_EQ(serialWrite(&byte, 1), -1);
+    EXPECT_EQ(serialPoll(), -1);
+    EXPECT_EQ(serialBytesWaiting(), -1);
+    EXPECT_EQ(serialSetBaudRate(19200), 0);
+    EXPECT_EQ(serialBaudIndex(), 0);
+    serialClose();
+    serialFlush();
+    EXPECT_EQ(serialClassifyErrors(lineerror::Frame), 0);
+    EXPECT_EQ(serialOtherError(), 0);
+    serialSetByteHandler(recordByte);
+    EXPECT_THAT(fake.device.calls, IsEmpty()) << "no device step without an initialised layer";
+    EXPECT_THAT(sleeps.calls(), IsEmpty());
+
+    // The pure operations and the flags work at any time.
+    EXPECT_EQ(serialRateForIndex(4), 38400u);
+    EXPECT_EQ(serialClassifyRate(9600), 1);
+    serialSetTxFull(1);
+    EXPECT_EQ(serialTxFull(), 1);
+    serialSetTxFull(0);
+}
+
+TEST(SerialLifecycle, ShutdownReleasesAPortLeftOpen) {
+    ScopedFakeSerial fake;
+    ASSERT_EQ(serialOpen(2), 1);
+    serialShutdown();
+    EXPECT_FALSE(fake.device.isOpen());
+    EXPECT_EQ(fake.device.calls.back(), "close");
+    serialInit();
+    EXPECT_EQ(serialOpen(2), 1) << "the device was released, not leaked";
+}
+
+TEST_F(SerialPortTest, OpenConfiguresThePortAtNineSixHundredWithDtrRaised) {
+    ASSERT_EQ(serialOpen(1), 1);
+    EXPECT_THAT(fake.device.calls, ElementsAre("open /dev/ttyS0", "purge 0x0f", "configure 9600",
+                                               "purge 0x0f", "dtr 1"));
+    EXPECT_EQ(serialBaudIndex(), 2);
+    EXPECT_EQ(serialLastOpenError(), 0);
+    EXPECT_TRUE(sleeps.calls().empty());
+}
+
+TEST_F(SerialPortTest, PortNumbersMapToTheirDevicePaths) {
+    EXPECT_EQ(serialPortDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(serialPortDevice(2), "/dev/ttyUSB0");
+    EXPECT_EQ(serialPortDevice(3), "");
+    const std::string saved = serialPortDevice(2);
+    serialSetPortDevice(2, "/dev/ttyACM7");
+    serialSetPortDevice(3, "/dev/never");
+    ASSERT_EQ(serialOpen(2), 1);
+    EXPECT_EQ(fake.device.calls.front(), "open /dev/ttyACM7");
+    EXPECT_EQ(serialPortDevice(3), "");
+    serialSetPortDevice(2, saved);
+}
+
+TEST_F(SerialPortTest, OtherPortNumbersFailWithoutTouchingAnyDevice) {
+    for (uint8_t port : {0, 3, 255}) {
+        EXPECT_EQ(serialOpen(port), 0);
+        EXPECT_EQ(serialLastOpenError(), EINVAL);
+    }
+    EXPECT_THAT(fake.device.calls, IsEmpty());
+    EXPECT_EQ(serialBaudIndex(), 0);
+}
+
+TEST_F(SerialPortTest, AFailedOpenReportsWhyAndLeavesNoPort) {
+    fake.device.openError = EACCES;
+    EXPECT_EQ(serialOpen(1), 0);
+    EXPECT_EQ(serialLastOpenError(), EACCES);
+    EXPECT_EQ(serialBaudIndex(), 0);
+    EXPECT_EQ(serialPoll(), -1);
+}
+
+TEST_F(SerialPortTest, AFailedConfigurationClosesThePort) {
+    fake.device.configureResults = {false, false};
+    EXPECT_EQ(serialOpen(1), 0);
+    EXPECT_NE(serialLastOpenError(), 0);
+    EXPECT_FALSE(fake.device.isOpen());
+    EXPECT_EQ(serialBaudIndex(), 0);
+    EXPECT_EQ(serialWrite(nullptr, 0), -1);
+}
+
+TEST_F(SerialPortTest, ASecondOpenIsRefusedAndKeepsTheOpenPort) {
+    openPort();
+    EXPECT_EQ(serialOpen(2), 0);
+    EXPECT_EQ(serialLastOpenError(), EBUSY);
+    EXPECT_THAT(fake.device.calls, IsEmpty());
+    EXPECT_EQ(serialBaudIndex(), 2);
+    const uint8_t byte = 1;
+    EXPECT_EQ(serialWrite(&byte, 1), 0);
+}
+
+TEST_F(SerialPortTest, SettingTheSameRateStillPurgesPausesAndRewrites) {
+    openPort();
+    EXPECT_EQ(serialSetBaudRate(9600), 1);
+    EXPECT_EQ(fake.device.calls, kRateChangeTo9600);
+    EXPECT_THAT(sleeps.calls(), ElementsAre(500u));
+}
+
+TEST_F(SerialPortTest, ARateIsSetToTheNominalRateOfItsBand) {
+    openPort();
+    EXPECT_EQ(serialSetBaudRate(60000), 1);
+    EXPECT_EQ(fake.device.rate, 57600u);
+    EXPECT_EQ(serialBaudIndex(), 5);
+}
+
+TEST_F(SerialPortTest, ARejectedRateChangesNothing) {
+    openPort();
+    ASSERT_EQ(serialSetBaudRate(38400), 1);
+    fake.device.calls.clear();
+    EXPECT_EQ(serialSetBaudRate(30000), 0);
+    EXPECT_EQ(serialBaudIndex(), 4);
+    EXPECT_THAT(fake.device.calls, IsEmpty());
+}
+
+TEST_F(SerialPortTest, ARefusedRateClosesThePortOnce) {
+    openPort();
+    fake.device.configureResults = {false};
+    EXPECT_EQ(serialSetBaudRate(115200), 0);
+    EXPECT_EQ(serialBaudIndex(), 0);
+    EXPECT_EQ(serialPoll(), -1);
+    EXPECT_EQ(std::count(fake.device.calls.begin(), fake.device.calls.end(), "close"), 1);
+}
+
+TEST_F(SerialPortTest, CloseResetsTheRateDropsDtrAndPurges) {
+    openPort();
+    serialClose();
+    std::vector<std::string> expected = kRateChangeTo9600;
+    expected.insert(expected.end(), {"dtr 0", "purge 0x0f", "close"});
+    EXPECT_EQ(fake.device.calls, expected);
+    EXPECT_THAT(sleeps.calls(), ElementsAre(500u));
+    EXPECT_EQ(serialBaudIndex(), 0);
+    EXPECT_EQ(serialBytesWaiting(), -1);
+}
+
+TEST_F(SerialPortTest, AFailedResetInsideCloseFinishesTheCloseOnce) {
+    openPort();
+    fake.device.configureResults = {false};
+    serialClose();
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0f", "dtr 1", "configure 9600", "dtr 0",
+                                               "purge 0x0f", "close"));
+    EXPECT_THAT(sleeps.calls(), ElementsAre(500u)) << "no second close with its own reset";
+    EXPECT_EQ(serialBaudIndex(), 0);
+    EXPECT_EQ(serialOpen(1), 1) << "the layer is usable again";
+}
+
+TEST_F(SerialPortTest, WriteHandsTheWholeBlockToTheDevice) {
+    openPort();
+    const std::vector<uint8_t> block = {0x10, 0x0A, 0x02, 0x39, 0x00};
+    EXPECT_EQ(serialWrite(block.data(), static_cast<uint32_t>(block.size())), 0);
+    ASSERT_EQ(fake.device.writes.size(), 1u);
+    EXPECT_EQ(fake.device.writes[0], block);
+}
+
+TEST_F(SerialPortTest, AFailedWriteReturnsAndClassifiesItsMask) {
+    openPort();
+    const uint8_t byte = 0;
+    fake.device.failWrites = 1;
+    EXPECT_EQ(serialWrite(&byte, 1), int32_t{lineerror::TxFull});
+    EXPECT_EQ(serialTxFull(), 1);
+    EXPECT_EQ(serialRxOverrun(), 0);
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x05"));
+
+    fake.device.failWrites = 1;
+    fake.device.writeFailureMask = 0;
+    EXPECT_EQ(serialWrite(&byte, 1), 0) << "a failure without a reported error reads as success";
+}
+
+TEST_F(SerialPortTest, PollHandsEveryByteToTheHandlerInOrder) {
+    openPort();
+    serialSetByteHandler(recordByte);
+    fake.device.feed({1, 2, 3, 0x10, 0xFF});
+    EXPECT_EQ(serialPoll(), 5);
+    EXPECT_THAT(gHandled, ElementsAre(1, 2, 3, 0x10, 0xFF));
+    EXPECT_EQ(serialPoll(), 0);
+}
+
+TEST_F(SerialPortTest, PollWithoutAHandlerReadsAndDropsTheBytes) {
+    openPort();
+    fake.device.feed({7, 8, 9});
+    EXPECT_EQ(serialPoll(), 3);
+    EXPECT_TRUE(fake.device.input.empty());
+    EXPECT_EQ(serialPoll(), 0);
+}
+
+TEST_F(SerialPortTest, PollReadsAtMost65535BytesAtATime) {
+    openPort();
+    serialSetByteHandler(recordByte);
+    fake.device.feed(std::vector<uint8_t>(70000, 0xA5));
+    EXPECT_EQ(serialPoll(), 65535);
+    EXPECT_EQ(serialPoll(), 70000 - 65535);
+    EXPECT_EQ(gHandled.size(), 70000u);
+}
+
+TEST_F(SerialPortTest, AnOverrunPurgesTheInputAndReturnsTheCountWaiting) {
+    openPort();
+    serialSetByteHandler(recordByte);
+    fake.device.feed({1, 2, 3, 4});
+    fake.device.errorMasks = {lineerror::Overrun};
+    EXPECT_EQ(serialPoll(), 4);
+    EXPECT_TRUE(gHandled.empty());
+    EXPECT_EQ(serialRxOverrun(), 1);
+    EXPECT_EQ(serialTxFull(), 0);
+    EXPECT_EQ(serialOtherError(), 0);
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0a"));
+    EXPECT_EQ(serialPoll(), 0) << "the input was discarded";
+    EXPECT_EQ(serialRxOverrun(), 1) << "sticky until cleared";
+}
+
+TEST_F(SerialPortTest, AQueueOverflowCountsAsAnOverrun) {
+    openPort();
+    EXPECT_EQ(serialClassifyErrors(lineerror::RxQueueOverflow), 1);
+    EXPECT_EQ(serialRxOverrun(), 1);
+    EXPECT_EQ(serialOtherError(), 0);
+}
+
+TEST_F(SerialPortTest, OverrunAndTransmitFullTogetherPurgeBothWays) {
+    openPort();
+    EXPECT_EQ(serialClassifyErrors(lineerror::Overrun | lineerror::TxFull), 1);
+    EXPECT_EQ(serialRxOverrun(), 1);
+    EXPECT_EQ(serialTxFull(), 1);
+    EXPECT_EQ(serialOtherError(), 0);
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0a", "purge 0x05"));
+}
+
+TEST_F(SerialPortTest, FramingParityBreakAndVanishingRaiseOnlyTheOtherFlag) {
+    openPort();
+    for (uint32_t mask :
+         {lineerror::Frame, lineerror::Parity, lineerror::Break, lineerror::DeviceGone}) {
+        serialSetOtherError(0);
+        EXPECT_EQ(serialClassifyErrors(mask), 1) << mask;
+        EXPECT_EQ(serialOtherError(), 1) << mask;
+    }
+    EXPECT_EQ(serialRxOverrun(), 0);
+    EXPECT_EQ(serialTxFull(), 0);
+    EXPECT_THAT(fake.device.calls, IsEmpty()) << "no queue is purged for them";
+    EXPECT_EQ(serialClassifyErrors(0), 0);
+}
+
+TEST_F(SerialPortTest, ClassifyingWithoutAPortDoesNothing) {
+    EXPECT_EQ(serialClassifyErrors(lineerror::Overrun | lineerror::Frame), 0);
+    EXPECT_EQ(serialRxOverrun(), 0);
+    EXPECT_EQ(serialOtherError(), 0);
+}
+
+TEST_F(SerialPortTest, AFailedReadReturnsZeroAndRaisesTheOtherFlag) {
+    openPort();
+    serialSetByteHandler(recordByte);
+    fake.device.feed({1, 2});
+    fake.device.failReads = 1;
+    EXPECT_EQ(serialPoll(), 0);
+    EXPECT_TRUE(gHandled.empty());
+    EXPECT_EQ(serialOtherError(), 1);
+}
+
+TEST_F(SerialPortTest, BytesWaitingCountsWithoutReading) {
+    openPort();
+    fake.device.feed({1, 2, 3});
+    EXPECT_EQ(serialBytesWaiting(), 3);
+    EXPECT_EQ(serialBytesWaiting(), 3);
+    fake.device.errorMasks = {lineerror::Frame};
+    EXPECT_EQ(serialBytesWaiting(), 0) << "a handled line error reads as nothing waiting";
+    EXPECT_EQ(serialOtherError(), 1);
+    EXPECT_EQ(serialBytesWaiting(), 3);
+}
+
+TEST_F(SerialPortTest, FlushClearsBothQueuesAndRaisesDtr) {
+    serialFlush();
+    EXPECT_THAT(fake.device.calls, IsEmpty());
+    openPort();
+    fake.device.feed({1});
+    serialFlush();
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0c", "dtr 1"));
+    EXPECT_TRUE(fake.device.input.empty());
+}
+
+TEST_F(SerialPortTest, ErrorFlagsSurviveOpenCloseInitAndShutdown) {
+    serialSetRxOverrun(1);
+    serialSetTxFull(1);
+    serialSetOtherError(1);
+    serialInit();
+    ASSERT_EQ(serialOpen(1), 1);
+    serialClose();
+    serialShutdown();
+    serialInit();
+    EXPECT_EQ(serialRxOverrun(), 1);
+    EXPECT_EQ(serialTxFull(), 1);
+    EXPECT_EQ(serialOtherError(), 1);
+}
+
+TEST_F(SerialPortTest, TheBackendCannotBeSwappedUnderAnOpenPort) {
+    openPort();
+    FakeSerialDevice other;
+    serialSetBackend(&other);
+    serialClose();
+    EXPECT_EQ(fake.device.calls.back(), "close");
+    EXPECT_THAT(other.calls, IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "serial/tick_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST(TickTimer, TheFlagRisesAboutTwoHundredTimesASecond) {
+    tickStart();
+    EXPECT_TRUE(tickRunning());
+    int ticks = 0;
+    const auto begin = Clock::now();
+    while (Clock::now() - begin < std::chrono::milliseconds(500)) {
+        tickWaitPending();
+        ++ticks;
+        tickClear();
+    }
+    tickStop();
+    EXPECT_FALSE(tickRunning());
+    // Loose bounds: about 100 ticks in half a second on an idle machine.
+    EXPECT_GT(ticks, 40);
+    EXPECT_LT(ticks, 130);
+}
+
+TEST(TickTimer, TheFlagIsClearRightAfterStart) {
+    tickCallback();  // a tick left over from before
+    tickStart();
+    EXPECT_EQ(tickPending(), 0);
+    tickStop();
+}
+
+TEST(TickTimer, StopLeavesTheFlagAsItWas) {
+    ScopedManualTicks manual;
+    tickStart();
+    tickWaitPending();
+    tickStop();
+    EXPECT_EQ(tickPending(), 1);
+    tickStart();
+    EXPECT_EQ(tickPending(), 0);
+    tickStop();
+}
+
+TEST(TickTimer, ManyTicksBetweenTwoLooksCountOnce) {
+    ScopedManualTicks manual;
+    tickStart();
+    tickCallback();
+    tickCallback();
+    tickCallback(7, 0, 0, 0, 0);
+    EXPECT_EQ(tickPending(), 1);
+    EXPECT_EQ(tickPending(), 1) << "reading does not consume";
+    tickClear();
+    EXPECT_EQ(tickPending(), 0);
+    tickStop();
+}
+
+TEST(TickTimer, ManualWaitsDeliverOneTickEachAndCallTheHook) {
+    ScopedManualTicks manual;
+    std::vector<uint64_t> seen;
+    tickSetManualHook([&](uint64_t tick) { seen.push_back(tick); });
+    tickStart();
+    for (int pass = 0; pass < 3; ++pass) {
+        tickWaitPending();
+        EXPECT_EQ(tickPending(), 1);
+        tickClear();
+    }
+    tickWaitForTickOrData();
+    tickWaitPending();  // a tick is still pending: nothing delivered
+    tickStop();
+    EXPECT_EQ(manual.count(), 4u);
+    EXPECT_EQ(seen, (std::vector<uint64_t>{1, 2, 3, 4}));
+}
+
+TEST(TickTimer, AFailedArmingWarnsOnceAndWaitsStillEnd) {
+    ScopedMessageBoxRecorder boxes;
+    tickForceArmingFailure(true);
+    tickStart();
+    tickForceArmingFailure(false);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Multi-Media Timer Init Failed");
+    EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
+    EXPECT_EQ(boxes.shown()[0].style, 0x30u);
+    EXPECT_EQ(tickPending(), 0);
+    // The waits pace themselves on the clock: ten passes end.
+    for (int pass = 0; pass < 10; ++pass) {
+        tickWaitPending();
+        EXPECT_EQ(tickPending(), 1);
+        tickClear();
+    }
+    tickWaitForTickOrData();
+    EXPECT_EQ(tickPending(), 1);
+    // A free-running loop that never waits must still see time pass.
+    tickClear();
+    while (tickPending() == 0) {
+    }
+    tickStop();
+    EXPECT_EQ(boxes.shown().size(), 1u);
+}
+
+TEST(TickTimer, AWaitWithoutARunningTimerDoesNotHang) {
+    tickStop();
+    tickClear();
+    tickWaitPending();
+    EXPECT_EQ(tickPending(), 1);
+    tickClear();
+}
+
+}  // namespace
