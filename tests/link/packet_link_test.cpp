@@ -1,0 +1,395 @@
+// Framing on the way out, and the receive state machine with its ring and
+// queue on the way in.
+#include "link/packet_link.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "serial/fake_serial_device.h"
+#include "serial/serial_port.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void feed(const Bytes& bytes) {
+    for (uint8_t b : bytes) linkReceiveByte(b);
+}
+
+struct Taken {
+    uint16_t id;
+    Bytes payload;
+    int32_t valid;
+};
+
+Taken takeOne() {
+    uint8_t buffer[255];
+    uint16_t id = 0;
+    int32_t length = -1;
+    const int32_t valid = linkTakePacket(id, buffer, length);
+    return {id, Bytes(buffer, buffer + length), valid};
+}
+
+std::vector<Taken> takeAll() {
+    std::vector<Taken> all;
+    while (linkPacketWaiting()) all.push_back(takeOne());
+    return all;
+}
+
+// A frame as a device would send it, DLEs doubled.
+Bytes plainFrame(uint8_t id, const Bytes& payload) {
+    Bytes out = {0x10, id};
+    auto put = [&out](uint8_t b) {
+        out.push_back(b);
+        if (b == 0x10)
+            out.push_back(b);
+    };
+    uint8_t sum = static_cast<uint8_t>(id + payload.size());
+    put(static_cast<uint8_t>(payload.size()));
+    for (uint8_t b : payload) {
+        put(b);
+        sum = static_cast<uint8_t>(sum + b);
+    }
+    put(static_cast<uint8_t>(-sum));
+    out.insert(out.end(), {0x10, 0x03});
+    return out;
+}
+
+// A payload of `n` bytes free of DLE.
+Bytes plainPayload(size_t n, uint8_t seed) {
+    Bytes p(n);
+    for (size_t i = 0; i < n; ++i) {
+        p[i] = static_cast<uint8_t>(seed + i * 3);
+        if (p[i] == 0x10)
+            p[i] = 0x11;
+    }
+    return p;
+}
+
+class PacketLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        linkSetOverflow(0);
+        linkResetReceiver();
+    }
+    void TearDown() override {
+        linkSetOverflow(0);
+        linkResetReceiver();
+    }
+};
+
+// --- Sending -------------------------------------------------------------------
+
+class PacketSendTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(serialOpen(1), 1); }
+    Bytes sent(uint16_t id, const Bytes& payload) {
+        fake.device.writes.clear();
+        EXPECT_EQ(linkSendPacket(id, payload.data(), static_cast<uint32_t>(payload.size())), 0);
+        EXPECT_EQ(fake.device.writes.size(), 1u) << "one write per frame";
+        return fake.device.writes.empty() ? Bytes{} : fake.device.writes[0];
+    }
+    ScopedFakeSerial fake;
+};
+
+TEST_F(PacketSendTest, TheReferenceFramesByteForByte) {
+    EXPECT_EQ(sent(10, {0x39, 0x00}), (Bytes{0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}));
+    EXPECT_EQ(sent(10, {0x10, 0x00}),
+              (Bytes{0x10, 0x0A, 0x02, 0x10, 0x10, 0x00, 0xE4, 0x10, 0x03}));
+    EXPECT_EQ(sent(6, {0xFC, 0x00}), (Bytes{0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03}));
+    EXPECT_EQ(sent(10, {0xE4, 0x00}),
+              (Bytes{0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03}));
+    EXPECT_EQ(sent(254, {0x00}), (Bytes{0x10, 0xFE, 0x01, 0x00, 0x01, 0x10, 0x03}));
+    EXPECT_EQ(sent(0x110A, {}), (Bytes{0x10, 0x0A, 0x00, 0xF6, 0x10, 0x03}))
+        << "only the low byte of the ID goes out";
+}
+
+TEST_F(PacketSendTest, ASizeOfSixteenIsDoubled) {
+    const Bytes frame = sent(69, Bytes(16, 0x01));
+    ASSERT_GE(frame.size(), 4u);
+    EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 4), (Bytes{0x10, 69, 0x10, 0x10}));
+    EXPECT_EQ(frame.size(), 2u + 2 + 16 + 1 + 2);
+}
+
+TEST_F(PacketSendTest, AFullPayloadOfDlesIsDoubledThroughout) {
+    const Bytes frame = sent(69, Bytes(255, 0x10));
+    // DLE, ID, size FF, 510 payload bytes, checksum, DLE ETX.
+    ASSERT_EQ(frame.size(), 2u + 1 + 510 + 1 + 2);
+    EXPECT_EQ(frame[2], 0xFF);
+    const uint8_t checksum = static_cast<uint8_t>(-(69 + 255 + 255 * 0x10));
+    EXPECT_EQ(frame[513], checksum);
+}
+
+TEST_F(PacketSendTest, WordPayloadsAreLittleEndian) {
+    fake.device.writes.clear();
+    EXPECT_EQ(linkSendWord(10, 57), 0);
+    EXPECT_EQ(fake.device.writes.at(0), (Bytes{0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}));
+}
+
+TEST(PacketSend, WithoutAPortNothingIsSent) {
+    ScopedFakeSerial fake;
+    const uint8_t payload[1] = {0};
+    EXPECT_EQ(linkSendPacket(254, payload, 1), -1);
+    EXPECT_TRUE(fake.device.writes.empty());
+}
+
+TEST_F(PacketSendTest, AnOverlongPayloadIsRefused) {
+    fake.device.writes.clear();
+    const Bytes payload(256, 0);
+    EXPECT_EQ(linkSendPacket(69, payload.data(), 256), -1);
+    EXPECT_TRUE(fake.device.writes.empty());
+}
+
+// --- Receiving: the state machine as a table --------------------------------------
+
+struct RxCase {
+    std::string name;
+    Bytes wire;
+    std::vector<Taken> expected;
+};
+
+TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
+    const std::vector<RxCase> cases = {
+        {"command frame", {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}, {{10, {0x39, 0}, 1}}},
+        {"doubled DLE in the payload",
+         {0x10, 0x0A, 0x02, 0x10, 0x10, 0x00, 0xE4, 0x10, 0x03},
+         {{10, {0x10, 0}, 1}}},
+        {"doubled DLE as checksum",
+         {0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03},
+         {{10, {0xE4, 0}, 1}}},
+        {"empty payload", {0x10, 0x31, 0x00, 0xCF, 0x10, 0x03}, {{0x31, {}, 1}}},
+        {"garbage before the frame",
+         {0x00, 0xFF, 0x03, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
+         {{6, {0xFC, 0}, 1}}},
+        {"wrong checksum", {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBC, 0x10, 0x03}, {{10, {0x39, 0}, 0}}},
+        {"corrupted payload byte",
+         {0x10, 0x0A, 0x02, 0x38, 0x00, 0xBB, 0x10, 0x03},
+         {{10, {0x38, 0}, 0}}},
+        {"fewer bytes than the size says",
+         {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBB, 0x10, 0x03},
+         {{10, {0x39, 0, 0xBB}, 0}}},
+        {"more bytes than the size says",
+         {0x10, 0x0A, 0x01, 0x39, 0x00, 0xBB, 0x10, 0x03},
+         {{10, {0x39}, 0}}},
+        {"frame cut by a new start",
+         {0x10, 0x0A, 0x02, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
+         {{6, {0xFC, 0}, 1}}},
+        {"two frames back to back",
+         {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03, 0x10, 0xFF, 0x04, 0xD2, 0x00, 0xFA, 0x00,
+          0x31, 0x10, 0x03},
+         {{10, {0x39, 0}, 1}, {255, {0xD2, 0, 0xFA, 0}, 1}}},
+    };
+    for (const RxCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        linkResetReceiver();
+        feed(c.wire);
+        const std::vector<Taken> got = takeAll();
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].id, c.expected[i].id);
+            EXPECT_EQ(got[i].payload, c.expected[i].payload);
+            EXPECT_EQ(got[i].valid, c.expected[i].valid);
+        }
+        EXPECT_EQ(linkReceiveState(), RxHunt);
+    }
+}
+
+TEST_F(PacketLinkTest, ASizeOfSixteenArrivesDoubledAndCountsOnce) {
+    const Bytes payload = plainPayload(16, 0x40);
+    const Bytes wire = plainFrame(0x45, payload);
+    ASSERT_EQ(wire[2], 0x10);
+    ASSERT_EQ(wire[3], 0x10);
+    feed(wire);
+    const Taken t = takeOne();
+    EXPECT_EQ(t.id, 0x45);
+    EXPECT_EQ(t.payload, payload);
+    EXPECT_EQ(t.valid, 1);
+}
+
+TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsTheEntryAtTheWriteIndex) {
+    feed({0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03});
+    feed({0x10, 0x03});
+    ASSERT_EQ(takeOne().id, 10);
+    ASSERT_TRUE(linkPacketWaiting());
+    const Taken phantom = takeOne();
+    EXPECT_EQ(phantom.id, PacketId::None);
+    EXPECT_EQ(phantom.valid, 1) << "sum and count left at zero by the good frame";
+    EXPECT_LE(phantom.payload.size(), 255u);
+}
+
+TEST_F(PacketLinkTest, AnEmptyQueueGivesNoPacketAndCopiesNothing) {
+    uint8_t buffer[255 + 8];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    uint16_t id = 0;
+    int32_t length = 99;
+    EXPECT_EQ(linkPacketWaiting(), 0);
+    EXPECT_EQ(linkTakePacket(id, buffer, length), 0);
+    EXPECT_EQ(id, 65535);
+    EXPECT_EQ(length, 0);
+    for (uint8_t b : buffer) ASSERT_EQ(b, 0xAA);
+}
+
+TEST_F(PacketLinkTest, AFullPayloadFillsExactlyTheCallersBuffer) {
+    const Bytes payload = plainPayload(255, 0x21);
+    feed(plainFrame(69, payload));
+    uint8_t buffer[255 + 16];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    uint16_t id = 0;
+    int32_t length = 0;
+    EXPECT_EQ(linkTakePacket(id, buffer, length), 1);
+    EXPECT_EQ(length, 255);
+    EXPECT_EQ(Bytes(buffer, buffer + 255), payload);
+    for (size_t i = 255; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0xAA) << "guard " << i;
+}
+
+TEST_F(PacketLinkTest, PacketsAreTakenOldestFirstAndFreed) {
+    feed(plainFrame(0x20, {1}));
+    feed(plainFrame(0x21, {2}));
+    Packet p;
+    EXPECT_EQ(linkTakePacket(p), 1);
+    EXPECT_EQ(p.id, 0x20);
+    EXPECT_EQ(linkTakePacket(p), 1);
+    EXPECT_EQ(p.id, 0x21);
+    EXPECT_EQ(p.length, 1);
+    EXPECT_EQ(p.payload[0], 2);
+    EXPECT_EQ(linkTakePacket(p), 0);
+    EXPECT_EQ(p.id, PacketId::None);
+}
+
+// --- Ring, queue and overflow ------------------------------------------------------
+
+TEST_F(PacketLinkTest, TheRingHolds65534BytesBeforeTheOldestUnreadPacket) {
+    // The oldest packet starts at ring position 0 and stays unread. Bytes may
+    // be stored up to position 65533: 2 + 256 * 255 + 252 stored bytes.
+    feed(plainFrame(0x20, {0x01}));
+    const Bytes payload = plainPayload(254, 0x30);
+    for (int i = 0; i < 256; ++i) feed(plainFrame(0x21, payload));
+    ASSERT_EQ(linkOverflow(), 0);
+    const Bytes last = plainFrame(0x22, payload);
+    size_t fedPayload = 0;
+    for (size_t i = 0; i < last.size() && !linkOverflow(); ++i) {
+        linkReceiveByte(last[i]);
+        if (i >= 3 && !linkOverflow())
+            ++fedPayload;
+    }
+    EXPECT_EQ(linkOverflow(), 1);
+    EXPECT_EQ(fedPayload, 252u) << "the 253rd payload byte would reach the unread packet";
+
+    // Every complete packet survived intact.
+    const std::vector<Taken> got = takeAll();
+    ASSERT_EQ(got.size(), 257u);
+    EXPECT_EQ(got[0].payload, Bytes{0x01});
+    for (size_t i = 1; i < got.size(); ++i) ASSERT_EQ(got[i].payload, payload) << i;
+}
+
+TEST_F(PacketLinkTest, OverflowIsStickyAcrossResetUntilCleared) {
+    feed({0x10, 0x0A, 0x02, 0x39});
+    linkSetOverflow(1);
+    feed({0x00, 0xBB, 0x10, 0x03});
+    EXPECT_EQ(linkPacketWaiting(), 0) << "bytes are dropped while the flag is up";
+    linkResetReceiver();
+    feed(plainFrame(0x20, {1}));
+    EXPECT_EQ(linkPacketWaiting(), 0) << "a reset does not clear the flag";
+    EXPECT_EQ(linkOverflow(), 1);
+
+    linkSetOverflow(0);
+    feed(plainFrame(0x20, {1}));
+    const Taken t = takeOne();
+    EXPECT_EQ(t.id, 0x20);
+    EXPECT_EQ(t.valid, 1);
+}
+
+TEST_F(PacketLinkTest, ReceptionResumesInTheStateWhereItStopped) {
+    feed({0x10, 0x0A, 0x02, 0x39});
+    linkSetOverflow(1);
+    feed({0x55, 0x66});
+    linkSetOverflow(0);
+    EXPECT_EQ(linkReceiveState(), RxData);
+    feed({0x00, 0xBB, 0x10, 0x03});
+    const Taken t = takeOne();
+    EXPECT_EQ(t.payload, (Bytes{0x39, 0x00}));
+    EXPECT_EQ(t.valid, 1);
+}
+
+TEST_F(PacketLinkTest, TheRingAndQueueWrapAtTheirSizeWithoutLoss) {
+    // More frames than queue entries and more bytes than ring positions,
+    // each taken as it arrives: every packet must come out whole.
+    for (int i = 0; i < 70000; ++i) {
+        const uint8_t id = static_cast<uint8_t>(0x20 + i % 200);
+        const Bytes payload = plainPayload(static_cast<size_t>(i % 7), static_cast<uint8_t>(i));
+        feed(plainFrame(id, payload));
+        const Taken t = takeOne();
+        ASSERT_EQ(t.id, id) << i;
+        ASSERT_EQ(t.payload, payload) << i;
+        ASSERT_EQ(t.valid, 1) << i;
+    }
+    EXPECT_EQ(linkOverflow(), 0);
+}
+
+TEST_F(PacketLinkTest, PacketsSpanningTheRingsEndComeOutWhole) {
+    for (int i = 0; i < 600; ++i) {
+        const Bytes payload = plainPayload(255 - i % 3, static_cast<uint8_t>(i * 5));
+        feed(plainFrame(0x45, payload));
+        ASSERT_EQ(takeOne().payload, payload) << i;
+    }
+}
+
+TEST_F(PacketLinkTest, AFullQueueDropsItsOldestPacket) {
+    // Frames with no checksum byte store nothing, so only the queue fills.
+    for (int i = 0; i < 65535; ++i)
+        feed({0x10, static_cast<uint8_t>(0x20 + i % 200), 0x00, 0x10, 0x03});
+    EXPECT_EQ(linkOverflow(), 0);
+    const std::vector<Taken> got = takeAll();
+    ASSERT_EQ(got.size(), 65534u);
+    EXPECT_EQ(got.front().id, 0x21) << "the first frame was dropped";
+    EXPECT_EQ(got.back().id, 0x20 + 65534 % 200);
+    EXPECT_EQ(got.front().valid, 0);
+}
+
+TEST_F(PacketLinkTest, NoOverflowBetweenFramesWithNothingUnread) {
+    // Cycle once through every queue entry so each holds a known start: the
+    // first frame stores nothing, each later one its checksum byte. Entry 0
+    // is then at the read index with start 0 while the ring is at 65534.
+    feed({0x10, 0x20, 0x00, 0x10, 0x03});
+    takeOne();
+    for (int i = 1; i < 65535; ++i) {
+        feed({0x10, 0x0A, 0x00, 0xF6, 0x10, 0x03});
+        takeOne();
+    }
+    ASSERT_EQ(linkPacketWaiting(), 0);
+    feed({0x55, 0x66, 0x03});  // noise between frames
+    EXPECT_EQ(linkOverflow(), 0) << "nothing unread could be overwritten";
+    const Bytes payload = plainPayload(40, 0x61);
+    feed(plainFrame(0x45, payload));
+    const Taken t = takeOne();
+    EXPECT_EQ(t.payload, payload);
+    EXPECT_EQ(t.valid, 1);
+    EXPECT_EQ(linkOverflow(), 0);
+}
+
+TEST_F(PacketLinkTest, AFrameThatNeverEndsStopsAtTheRingsEnd) {
+    feed({0x10, 0x45, 0xFF});
+    for (int i = 0; i < 70000 && !linkOverflow(); ++i) linkReceiveByte(0x55);
+    EXPECT_EQ(linkOverflow(), 1) << "the arriving packet's own start is protected";
+    EXPECT_EQ(linkPacketWaiting(), 0);
+}
+
+TEST_F(PacketLinkTest, A64KibBurstOfNoiseIsSurvived) {
+    uint32_t x = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        x = x * 1103515245u + 12345u;
+        linkReceiveByte(static_cast<uint8_t>(x >> 16));
+    }
+    for (int i = 0; i < 70000 && linkPacketWaiting(); ++i)
+        ASSERT_LE(takeOne().payload.size(), 255u);
+    linkSetOverflow(0);
+    linkResetReceiver();
+    feed(plainFrame(0x45, {1, 2, 3}));
+    EXPECT_EQ(takeOne().payload, (Bytes{1, 2, 3}));
+}
+
+}  // namespace
