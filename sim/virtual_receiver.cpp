@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,6 +28,9 @@ using namespace std::chrono_literals;
 constexpr auto RateSwitchGrace = 1s;
 constexpr auto IdlePoll = 20ms;
 constexpr size_t PacedSlice = 16;
+constexpr auto DrainLimit = 2s;
+constexpr auto DrainPoll = 5ms;
+constexpr auto DrainUnseen = 300ms;
 constexpr size_t PastEndExtra = 16;
 constexpr size_t PaletteStreamBytes = 768;
 constexpr size_t MaxPaletteChunk = 246;  // triples that fit after a format-4 record's fixed part
@@ -360,12 +364,25 @@ bool VirtualReceiver::Engine::pause(std::chrono::nanoseconds duration) {
 }
 
 void VirtualReceiver::Engine::dropLine() {
-    ::close(master);
-    master = -1;
+    // Let the host read what went out before the line goes, as a cable pulled
+    // mid-transfer would have delivered it. Written bytes reach the slave's
+    // queue a little later, so wait to see them there and leave, or give them
+    // a moment if the host took them before they were ever seen.
+    const auto start = Clock::now();
+    bool seen = false;
+    for (int waiting = 0; ioctl(slave, FIONREAD, &waiting) == 0 && pause(DrainPoll);) {
+        seen = seen || waiting > 0;
+        const auto spent = Clock::now() - start;
+        if ((seen && waiting == 0) || (!seen && spent > DrainUnseen) || spent > DrainLimit) {
+            break;
+        }
+    }
     {
         std::lock_guard lock(owner.mutex_);
         owner.dropped_ = true;
     }
+    ::close(master);
+    master = -1;
     owner.notifyChange();
 }
 

@@ -1,5 +1,13 @@
 #include "reference_decoder.h"
 
+void sim::PrintTo(const Picture& p, std::ostream* out) {
+    *out << p.width << " x " << p.height << " picture, " << p.palette.size() << " colours, pixels";
+    for (size_t i = 0; i < p.pixels.size() && i < 24; ++i) {
+        *out << ' ' << int(p.pixels[i]);
+    }
+    *out << (p.pixels.size() > 24 ? " ..." : "");
+}
+
 namespace {
 
 uint32_t le(const std::vector<uint8_t>& p, size_t at, int bytes) {

@@ -6,9 +6,15 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "sim/virtual_receiver.h"
+
+namespace sim {
+// Short failure messages instead of byte dumps.
+void PrintTo(const Picture& picture, std::ostream* out);
+}  // namespace sim
 
 struct ReferenceHeader {
     uint8_t transposed = 0;
