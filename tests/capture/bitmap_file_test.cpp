@@ -89,15 +89,6 @@ TEST_F(BitmapFile, LayoutForEveryScreenType) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(BitmapFile, ColorTableLengthByScreenType) {
-    EXPECT_EQ(bitmapColorTableBytes(1), 8u);
-    EXPECT_EQ(bitmapColorTableBytes(2), 16u);
-    EXPECT_EQ(bitmapColorTableBytes(3), 64u);
-    EXPECT_EQ(bitmapColorTableBytes(4), 1024u);
-    EXPECT_EQ(bitmapColorTableBytes(0), 0u);
-    EXPECT_EQ(bitmapColorTableBytes(255), 0u);
-}
-
 TEST_F(BitmapFile, AutoNameCleansTheDeviceNameAndTrimsTheDirectory) {
     std::string directory = dir.path() + "/";
     std::string path;

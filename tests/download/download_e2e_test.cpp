@@ -36,19 +36,29 @@ std::pair<int, int> shownAt(int x, int y, int w, int h, bool transposed, bool fo
     return forward ? std::pair{w - 1 - y, x} : std::pair{y, h - 1 - x};
 }
 
+// Calls visit(x, y, column, top) for every raw pixel (x, y) of a device that
+// scans its rawWidth x rawHeight rows in the given way.
+template <typename Visit>
+void forEachRawPixel(int rawWidth, int rawHeight, bool transposed, bool forward, Visit visit) {
+    const int w = transposed ? rawHeight : rawWidth;
+    const int h = transposed ? rawWidth : rawHeight;
+    for (int y = 0; y < rawHeight; ++y) {
+        for (int x = 0; x < rawWidth; ++x) {
+            const auto [column, top] = shownAt(x, y, w, h, transposed, forward);
+            visit(x, y, column, top);
+        }
+    }
+}
+
 // The raw order of a picture shown by a device scanning in the given way:
 // raw rows top to bottom, pixels left to right.
 sim::Picture scanned(const sim::Picture& shown, bool transposed, bool forward) {
     sim::Picture raw = shown;
     if (transposed)
         std::swap(raw.width, raw.height);
-    for (int y = 0; y < raw.height; ++y) {
-        for (int x = 0; x < raw.width; ++x) {
-            const auto [column, top] =
-                shownAt(x, y, shown.width, shown.height, transposed, forward);
-            raw.pixels[static_cast<size_t>(y) * raw.width + x] = shown.at(column, top);
-        }
-    }
+    forEachRawPixel(raw.width, raw.height, transposed, forward, [&](int x, int y, int c, int t) {
+        raw.pixels[static_cast<size_t>(y) * raw.width + x] = shown.at(c, t);
+    });
     return raw;
 }
 
@@ -57,13 +67,9 @@ sim::Picture shown(const sim::Picture& raw, bool transposed, bool forward) {
     sim::Picture picture = raw;
     if (transposed)
         std::swap(picture.width, picture.height);
-    for (int y = 0; y < raw.height; ++y) {
-        for (int x = 0; x < raw.width; ++x) {
-            const auto [column, top] =
-                shownAt(x, y, picture.width, picture.height, transposed, forward);
-            picture.pixels[static_cast<size_t>(top) * picture.width + column] = raw.at(x, y);
-        }
-    }
+    forEachRawPixel(raw.width, raw.height, transposed, forward, [&](int x, int y, int c, int t) {
+        picture.pixels[static_cast<size_t>(t) * picture.width + c] = raw.at(x, y);
+    });
     return picture;
 }
 

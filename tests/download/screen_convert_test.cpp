@@ -48,16 +48,6 @@ TEST(ScreenConvert, MonochromeFirstByteLandsTopLeft) {
     EXPECT_EQ(image.rows[image.stride() * 2], 0x80);
 }
 
-TEST(ScreenConvert, TransposedSwapsWidthAndHeight) {
-    ScreenGeometry g = geometry(160, 8, 160, 240);
-    g.transposed = true;
-    BITMAPINFOHEADER header{};
-    header.biBitCount = 8;
-    screenFillHeader(g, header);
-    EXPECT_EQ(header.biWidth, 240);
-    EXPECT_EQ(header.biHeight, 160);
-}
-
 TEST(ScreenConvert, FourBitRowsArePaddedToWords) {
     const std::vector<uint8_t> raw{0x21, 0x03};  // pixels 1, 2, 3 at 4 bits
     const BmpImage image = convert(geometry(2, 4, 3, 1), raw, 4);
@@ -97,41 +87,6 @@ TEST(ScreenConvert, WideValuesSpillIntoTheirNeighbours) {
     EXPECT_EQ(convert(geometry(1, 2, 2, 1), {0x07}, 1).rows[0], 0x80 | 0x40);  // values 3, 1
     // Value 3 at column 1 also sets column 0's bit.
     EXPECT_EQ(convert(geometry(1, 2, 2, 1), {0x0C}, 1).rows[0], 0xC0);  // values 0, 3
-}
-
-// Raw pixel (x, y) of a 3 x 2 raw picture carries the value 10 * y + x + 1.
-struct Orientation {
-    bool transposed;
-    bool forward;
-    int width;
-    int height;
-    std::vector<std::vector<int>> rowsFromTop;
-};
-
-TEST(ScreenConvert, AllFourOrientations) {
-    const std::vector<Orientation> cases = {
-        {false, true, 3, 2, {{1, 2, 3}, {11, 12, 13}}},
-        {false, false, 3, 2, {{13, 12, 11}, {3, 2, 1}}},
-        {true, false, 2, 3, {{3, 13}, {2, 12}, {1, 11}}},
-        {true, true, 2, 3, {{11, 1}, {12, 2}, {13, 3}}},
-    };
-    for (const Orientation& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "transposed " << c.transposed << " forward " << c.forward);
-        ScreenGeometry g = geometry(4, 8, 3, 2);
-        g.transposed = c.transposed;
-        g.forward = c.forward;
-        const std::vector<uint8_t> raw{1, 2, 3, 99, 11, 12, 13, 99};
-        const BmpImage image = convert(g, raw, 8);
-        ASSERT_EQ(image.width, c.width);
-        ASSERT_EQ(image.height, c.height);
-        for (int row = 0; row < c.height; ++row) {
-            for (int column = 0; column < c.width; ++column) {
-                EXPECT_EQ(image.index(column, row), c.rowsFromTop[row][column])
-                    << "column " << column << " row " << row;
-            }
-        }
-    }
 }
 
 TEST(ScreenConvert, UnusableGeometries) {

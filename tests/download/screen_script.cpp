@@ -1,6 +1,6 @@
 #include "download/screen_script.h"
 
-#include <stdexcept>
+#include <algorithm>
 
 namespace {
 
@@ -52,36 +52,17 @@ TestPicture makePicture(int width, int height, int colours) {
     return picture;
 }
 
-RawScreen encodeRaw(const TestPicture& picture, const RawLayout& layout, bool useValueMap) {
+RawScreen encodeRaw(const TestPicture& picture, const RawLayout& layout) {
     RawScreen raw;
-    raw.rowPixels = layout.transposed ? picture.height : picture.width;
-    raw.rowCount = layout.transposed ? picture.width : picture.height;
-    raw.rowBytes = (raw.rowPixels * layout.bitsPerPixel + 7) / 8 + layout.rowPadding;
+    raw.rowPixels = picture.width;
+    raw.rowCount = picture.height;
+    raw.rowBytes = (raw.rowPixels * layout.bitsPerPixel + 7) / 8;
     raw.bytes.assign(static_cast<size_t>(raw.rowBytes) * raw.rowCount, 0);
-    const int width = picture.width;
-    const int height = picture.height;
     for (int y = 0; y < raw.rowCount; ++y) {
         for (int x = 0; x < raw.rowPixels; ++x) {
-            int column, top;
-            if (!layout.transposed) {
-                column = layout.forward ? x : width - 1 - x;
-                top = layout.forward ? y : height - 1 - y;
-            } else {
-                column = layout.forward ? width - 1 - y : y;
-                top = layout.forward ? x : height - 1 - x;
-            }
-            uint8_t value = picture.at(column, top);
-            if (useValueMap) {
-                int raw16 = 0;
-                while (layout.valueMap[raw16] != value) {
-                    if (++raw16 == 16)
-                        throw std::logic_error("index not in the value map");
-                }
-                value = static_cast<uint8_t>(raw16);
-            }
             const size_t bit = static_cast<size_t>(x) * layout.bitsPerPixel;
             raw.bytes[static_cast<size_t>(y) * raw.rowBytes + bit / 8] |=
-                static_cast<uint8_t>(value << (bit % 8));
+                static_cast<uint8_t>(picture.at(x, y) << (bit % 8));
         }
     }
     return raw;
@@ -99,18 +80,18 @@ Bytes headerRecord(int format, const RawLayout& layout, int32_t rowBytes, int32_
         const size_t base = format == 1 ? 2 : 1;
         out.assign(format == 1 ? 18 : 17, 0xEE);
         putAt(out, 0, 0, base);
-        out[base] = layout.transposed ? 1 : 0;
-        out[base + 2] = layout.forward ? 1 : 0;
+        out[base] = 0;      // not transposed
+        out[base + 2] = 1;  // forward
         for (int i = 0; i < 4; ++i) putAt(out, base + 8 + 2 * i, fields[i], 2);
         return out;
     }
     putLe(out, 0, 4);
-    out.push_back(layout.transposed ? 1 : 0);
-    out.push_back(layout.forward ? 1 : 0);
+    out.push_back(0);  // not transposed
+    out.push_back(1);  // forward
     out.push_back(0xEE);
     out.push_back(0xEE);
     for (uint32_t field : fields) putLe(out, field, 4);
-    out.insert(out.end(), layout.valueMap.begin(), layout.valueMap.end());
+    for (uint8_t value = 0; value < 16; ++value) out.push_back(value);  // value map: identity
     return out;
 }
 

@@ -2,7 +2,6 @@
 // record layouts alone: frames, screen records and raw pictures.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,12 +14,10 @@ Bytes encodeFrame(uint8_t id, const Bytes& payload);
 // A screen record (packet ID 69) framed.
 Bytes screenFrame(const Bytes& record);
 
+// The test device scans as shown (first raw row at the top, left to right)
+// and maps values to themselves; only the depth of its raw pixels varies.
 struct RawLayout {
-    bool transposed = false;
-    bool forward = true;
     int bitsPerPixel = 8;
-    int rowPadding = 0;  // bytes after the last pixel of each raw row
-    std::array<uint8_t, 16> valueMap{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 };
 
 // A picture of palette indices, top row first.
@@ -36,15 +33,15 @@ struct TestPicture {
 // An asymmetric picture using indices 0 to colours-1.
 TestPicture makePicture(int width, int height, int colours);
 
-// What a device sends for `picture`: the raw rows and their geometry.
+// What a device scanning as shown sends for `picture`: the raw rows and
+// their geometry.
 struct RawScreen {
     int rowBytes = 0;
     int rowPixels = 0;
     int rowCount = 0;
     Bytes bytes;
 };
-// With a value map, raw values are chosen so that the map gives the index.
-RawScreen encodeRaw(const TestPicture& picture, const RawLayout& layout, bool useValueMap);
+RawScreen encodeRaw(const TestPicture& picture, const RawLayout& layout);
 
 // Screen records in the layout of record format 1 to 4.
 Bytes headerRecord(int format, const RawLayout& layout, int32_t rowBytes, int32_t rowPixels,
