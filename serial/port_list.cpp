@@ -8,7 +8,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // The names in `dir` accepted by `keep`, as full paths in natural order.
 template <typename Keep>
@@ -17,7 +19,8 @@ std::vector<std::string> listDir(const fs::path& dir, Keep keep) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (keep(name)) found.push_back(it->path().string());
+        if (keep(name))
+            found.push_back(it->path().string());
     }
     std::sort(found.begin(), found.end(), naturalLess);
     return found;
@@ -25,7 +28,8 @@ std::vector<std::string> listDir(const fs::path& dir, Keep keep) {
 
 // "ttyUSB" followed by a number, and so on.
 bool isNumbered(const std::string& name, const std::string& prefix) {
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
     return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
                        isDigit);
 }
@@ -37,7 +41,8 @@ int compareNumbers(const std::string& a, size_t& i, const std::string& b, size_t
     const size_t ai = i, bj = j;
     while (i < a.size() && isDigit(a[i])) ++i;
     while (j < b.size() && isDigit(b[j])) ++j;
-    if (i - ai != j - bj) return (i - ai) < (j - bj) ? -1 : 1;
+    if (i - ai != j - bj)
+        return (i - ai) < (j - bj) ? -1 : 1;
     const int c = a.compare(ai, i - ai, b, bj, j - bj);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
@@ -49,10 +54,12 @@ bool naturalLess(const std::string& a, const std::string& b) {
     while (i < a.size() && j < b.size()) {
         if (isDigit(a[i]) && isDigit(b[j])) {
             const int c = compareNumbers(a, i, b, j);
-            if (c != 0) return c < 0;
+            if (c != 0)
+                return c < 0;
             continue;
         }
-        if (a[i] != b[j]) return a[i] < b[j];
+        if (a[i] != b[j])
+            return a[i] < b[j];
         ++i;
         ++j;
     }
@@ -61,9 +68,8 @@ bool naturalLess(const std::string& a, const std::string& b) {
 
 std::vector<std::string> serialListDevicesUnder(const std::string& devRoot) {
     const fs::path root(devRoot);
-    std::vector<std::string> all = listDir(root / "serial" / "by-id", [](const std::string&) {
-        return true;
-    });
+    std::vector<std::string> all =
+        listDir(root / "serial" / "by-id", [](const std::string&) { return true; });
     for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
         const std::vector<std::string> group =
             listDir(root, [prefix](const std::string& name) { return isNumbered(name, prefix); });
@@ -72,4 +78,6 @@ std::vector<std::string> serialListDevicesUnder(const std::string& devRoot) {
     return all;
 }
 
-std::vector<std::string> serialListDevices() { return serialListDevicesUnder("/dev"); }
+std::vector<std::string> serialListDevices() {
+    return serialListDevicesUnder("/dev");
+}
