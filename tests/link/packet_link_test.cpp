@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "link/test_frames.h"
 #include "serial/fake_serial_device.h"
 #include "serial/serial_port.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 void feed(const Bytes& bytes) {
     for (uint8_t b : bytes) linkReceiveByte(b);
@@ -38,25 +37,6 @@ std::vector<Taken> takeAll() {
     std::vector<Taken> all;
     while (linkPacketWaiting()) all.push_back(takeOne());
     return all;
-}
-
-// A frame as a device would send it, DLEs doubled.
-Bytes plainFrame(uint8_t id, const Bytes& payload) {
-    Bytes out = {0x10, id};
-    auto put = [&out](uint8_t b) {
-        out.push_back(b);
-        if (b == 0x10)
-            out.push_back(b);
-    };
-    uint8_t sum = static_cast<uint8_t>(id + payload.size());
-    put(static_cast<uint8_t>(payload.size()));
-    for (uint8_t b : payload) {
-        put(b);
-        sum = static_cast<uint8_t>(sum + b);
-    }
-    put(static_cast<uint8_t>(-sum));
-    out.insert(out.end(), {0x10, 0x03});
-    return out;
 }
 
 // A payload of `n` bytes free of DLE.
@@ -200,7 +180,7 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
 
 TEST_F(PacketLinkTest, ASizeOfSixteenArrivesDoubledAndCountsOnce) {
     const Bytes payload = plainPayload(16, 0x40);
-    const Bytes wire = plainFrame(0x45, payload);
+    const Bytes wire = frameOf(0x45, payload);
     ASSERT_EQ(wire[2], 0x10);
     ASSERT_EQ(wire[3], 0x10);
     feed(wire);
@@ -235,7 +215,7 @@ TEST_F(PacketLinkTest, AnEmptyQueueGivesNoPacketAndCopiesNothing) {
 
 TEST_F(PacketLinkTest, AFullPayloadFillsExactlyTheCallersBuffer) {
     const Bytes payload = plainPayload(255, 0x21);
-    feed(plainFrame(69, payload));
+    feed(frameOf(69, payload));
     uint8_t buffer[255 + 16];
     std::memset(buffer, 0xAA, sizeof buffer);
     uint16_t id = 0;
@@ -247,8 +227,8 @@ TEST_F(PacketLinkTest, AFullPayloadFillsExactlyTheCallersBuffer) {
 }
 
 TEST_F(PacketLinkTest, PacketsAreTakenOldestFirstAndFreed) {
-    feed(plainFrame(0x20, {1}));
-    feed(plainFrame(0x21, {2}));
+    feed(frameOf(0x20, {1}));
+    feed(frameOf(0x21, {2}));
     Packet p;
     EXPECT_EQ(linkTakePacket(p), 1);
     EXPECT_EQ(p.id, 0x20);
@@ -265,11 +245,11 @@ TEST_F(PacketLinkTest, PacketsAreTakenOldestFirstAndFreed) {
 TEST_F(PacketLinkTest, TheRingHolds65534BytesBeforeTheOldestUnreadPacket) {
     // The oldest packet starts at ring position 0 and stays unread. Bytes may
     // be stored up to position 65533: 2 + 256 * 255 + 252 stored bytes.
-    feed(plainFrame(0x20, {0x01}));
+    feed(frameOf(0x20, {0x01}));
     const Bytes payload = plainPayload(254, 0x30);
-    for (int i = 0; i < 256; ++i) feed(plainFrame(0x21, payload));
+    for (int i = 0; i < 256; ++i) feed(frameOf(0x21, payload));
     ASSERT_EQ(linkOverflow(), 0);
-    const Bytes last = plainFrame(0x22, payload);
+    const Bytes last = frameOf(0x22, payload);
     size_t fedPayload = 0;
     for (size_t i = 0; i < last.size() && !linkOverflow(); ++i) {
         linkReceiveByte(last[i]);
@@ -292,12 +272,12 @@ TEST_F(PacketLinkTest, OverflowIsStickyAcrossResetUntilCleared) {
     feed({0x00, 0xBB, 0x10, 0x03});
     EXPECT_EQ(linkPacketWaiting(), 0) << "bytes are dropped while the flag is up";
     linkResetReceiver();
-    feed(plainFrame(0x20, {1}));
+    feed(frameOf(0x20, {1}));
     EXPECT_EQ(linkPacketWaiting(), 0) << "a reset does not clear the flag";
     EXPECT_EQ(linkOverflow(), 1);
 
     linkSetOverflow(0);
-    feed(plainFrame(0x20, {1}));
+    feed(frameOf(0x20, {1}));
     const Taken t = takeOne();
     EXPECT_EQ(t.id, 0x20);
     EXPECT_EQ(t.valid, 1);
@@ -321,7 +301,7 @@ TEST_F(PacketLinkTest, TheRingAndQueueWrapAtTheirSizeWithoutLoss) {
     for (int i = 0; i < 70000; ++i) {
         const uint8_t id = static_cast<uint8_t>(0x20 + i % 200);
         const Bytes payload = plainPayload(static_cast<size_t>(i % 7), static_cast<uint8_t>(i));
-        feed(plainFrame(id, payload));
+        feed(frameOf(id, payload));
         const Taken t = takeOne();
         ASSERT_EQ(t.id, id) << i;
         ASSERT_EQ(t.payload, payload) << i;
@@ -333,7 +313,7 @@ TEST_F(PacketLinkTest, TheRingAndQueueWrapAtTheirSizeWithoutLoss) {
 TEST_F(PacketLinkTest, PacketsSpanningTheRingsEndComeOutWhole) {
     for (int i = 0; i < 600; ++i) {
         const Bytes payload = plainPayload(255 - i % 3, static_cast<uint8_t>(i * 5));
-        feed(plainFrame(0x45, payload));
+        feed(frameOf(0x45, payload));
         ASSERT_EQ(takeOne().payload, payload) << i;
     }
 }
@@ -364,7 +344,7 @@ TEST_F(PacketLinkTest, NoOverflowBetweenFramesWithNothingUnread) {
     feed({0x55, 0x66, 0x03});  // noise between frames
     EXPECT_EQ(linkOverflow(), 0) << "nothing unread could be overwritten";
     const Bytes payload = plainPayload(40, 0x61);
-    feed(plainFrame(0x45, payload));
+    feed(frameOf(0x45, payload));
     const Taken t = takeOne();
     EXPECT_EQ(t.payload, payload);
     EXPECT_EQ(t.valid, 1);
@@ -388,7 +368,7 @@ TEST_F(PacketLinkTest, A64KibBurstOfNoiseIsSurvived) {
         ASSERT_LE(takeOne().payload.size(), 255u);
     linkSetOverflow(0);
     linkResetReceiver();
-    feed(plainFrame(0x45, {1, 2, 3}));
+    feed(frameOf(0x45, {1, 2, 3}));
     EXPECT_EQ(takeOne().payload, (Bytes{1, 2, 3}));
 }
 

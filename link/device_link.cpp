@@ -1,0 +1,176 @@
+#include "link/device_link.h"
+
+#include <algorithm>
+
+#include "link/device_wait.h"
+#include "link/packet_link.h"
+#include "platform/platform.h"
+#include "serial/serial_port.h"
+#include "serial/tick_timer.h"
+
+namespace {
+
+constexpr uint32_t kNoDataTicks = 50;
+constexpr uint32_t kRepeatAtTick = 40;
+constexpr uint32_t kBeforeChangeMs = 2000;
+constexpr uint32_t kAfterConfirmMs = 500;
+constexpr uint32_t kAfterChangeMs = 2000;
+
+void sendCommand(uint16_t command) {
+    linkSendWord(PacketId::Command, command);
+}
+
+void acknowledge(uint16_t id) {
+    linkSendWord(PacketId::Acknowledge, id);
+}
+
+// Keeps the first kMaxRates rates of a list packet, highest first.
+int32_t storeRateList(const Packet& list, uint32_t (&rates)[kMaxRates]) {
+    const int32_t count = std::min(list.length / 4, kMaxRates);
+    for (int32_t i = 0; i < count; ++i) rates[i] = payloadValue(list, 4 * i, 4);
+    std::sort(rates, rates + count, [](uint32_t a, uint32_t b) { return a > b; });
+    return count;
+}
+
+// Waits, one pass per tick, until `answered` is true after a pass or
+// `kNoDataTicks` passes whose poll read nothing. Every waiting packet is
+// offered to `handle` in each pass, whatever the poll read, so that a reply
+// that came in one burst behind another packet is not left in the queue.
+template <typename Handle>
+bool pollForAnswer(Handle handle) {
+    TickPacer pacer;
+    uint32_t noData = 0;
+    for (;;) {
+        pacer.beginPass();
+        if (serialPoll() <= 0)
+            ++noData;
+        const bool answered = takeWaitingUntil(handle);
+        pacer.endPass();
+        if (answered)
+            return true;
+        if (noData >= kNoDataTicks || pacer.exhausted())
+            return false;
+    }
+}
+
+bool hasPayload(const Packet& p) {
+    return p.length > 0;
+}
+
+// Polls while bytes keep coming and takes every packet; true once one has a
+// payload. Stops at the next tick, so that a line that never falls quiet
+// still lets the pass end.
+bool drainForAnswer() {
+    bool answered = false;
+    while (!answered && serialPoll() > 0) {
+        answered = takeWaitingUntil(hasPayload);
+        if (tickPending())
+            break;
+    }
+    return answered;
+}
+
+}  // namespace
+
+int32_t deviceCheckLink() {
+    sendCommand(CommandId::ListBaudRates);
+    TickPacer pacer;
+    uint32_t noData = 0;
+    bool answered = false;
+    while (!answered) {
+        pacer.beginPass();
+        if (serialBytesWaiting() > 0) {
+            answered = drainForAnswer();
+        } else if (++noData == kRepeatAtTick) {
+            sendCommand(CommandId::ListBaudRates);
+        }
+        pacer.endPass();
+        if (noData >= kNoDataTicks || pacer.exhausted())
+            break;
+    }
+    return answered ? 1 : 0;
+}
+
+int32_t deviceProbeBaudRates() {
+    if (deviceCheckLink())
+        return 1;
+    for (uint8_t index = baudindex::Rate9600; index <= baudindex::Rate115200; ++index) {
+        serialSetBaudRate(serialRateForIndex(index));
+        if (deviceCheckLink())
+            return 1;
+    }
+    return 0;
+}
+
+int32_t deviceListBaudRates(uint32_t (&rates)[kMaxRates], int32_t& count) {
+    count = 0;
+    sendCommand(CommandId::ListBaudRates);
+    const bool received = pollForAnswer([&](const Packet& p) {
+        if (p.length == 0 || p.id != PacketId::BaudRateList)
+            return false;
+        acknowledge(PacketId::BaudRateList);
+        count = storeRateList(p, rates);
+        return true;
+    });
+    return received ? 1 : 0;
+}
+
+int32_t deviceChangeBaudRate(uint32_t rate) {
+    platformSleep(kBeforeChangeMs);
+    const uint8_t request[4] = {static_cast<uint8_t>(rate), static_cast<uint8_t>(rate >> 8),
+                                static_cast<uint8_t>(rate >> 16), static_cast<uint8_t>(rate >> 24)};
+    linkSendPacket(PacketId::BaudChangeRequest, request, sizeof request);
+    const bool agreed = pollForAnswer(
+        [](const Packet& p) { return p.length > 0 && p.id == PacketId::BaudChangeReply; });
+    if (!agreed)
+        return 0;
+    acknowledge(PacketId::BaudChangeReply);
+    const int32_t changed = serialSetBaudRate(rate);
+    for (int confirmation = 0; confirmation < 2; ++confirmation) {
+        sendCommand(CommandId::ConfirmBaudRate);
+        platformSleep(kAfterConfirmMs);
+    }
+    platformSleep(kAfterChangeMs);
+    return changed;
+}
+
+int32_t deviceNegotiateBaudRate(uint8_t& autoBaudRate) {
+    uint32_t rates[kMaxRates];
+    int32_t count = 0;
+    if (!deviceListBaudRates(rates, count)) {
+        if (!deviceCheckLink())
+            return 0;
+        autoBaudRate = serialBaudIndex();
+        return 1;
+    }
+    // The highest listed rate is never tried.
+    for (int32_t i = 1; i < count; ++i) {
+        uint8_t index = 0;
+        if (!serialClassifyRate(rates[i], &index, nullptr))
+            continue;
+        if (index == serialBaudIndex()) {
+            autoBaudRate = index;
+            return 1;
+        }
+        if (!deviceChangeBaudRate(rates[i]))
+            continue;
+        if (deviceCheckLink()) {
+            autoBaudRate = index;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int32_t deviceSetDesiredBaudRate(uint8_t baudChoice, uint8_t& autoBaudRate) {
+    if (baudChoice < baudindex::Auto || baudChoice > baudindex::Rate115200)
+        return 0;
+    if (baudChoice == baudindex::Auto) {
+        if (autoBaudRate == serialBaudIndex())
+            return 1;
+        return deviceNegotiateBaudRate(autoBaudRate);
+    }
+    if (baudChoice == serialBaudIndex())
+        return 1;
+    return deviceChangeBaudRate(serialRateForIndex(baudChoice));
+}
