@@ -15,6 +15,7 @@
 #include <cstring>
 #include <random>
 
+#include "sim/line_speed.h"
 #include "sim/screen_encoder.h"
 #include "sim/sim_wire.h"
 
@@ -34,19 +35,6 @@ constexpr auto DrainUnseen = 300ms;
 constexpr size_t PastEndExtra = 16;
 constexpr size_t PaletteStreamBytes = 768;
 constexpr size_t MaxPaletteChunk = 246;  // triples that fit after a format-4 record's fixed part
-
-uint32_t rateOfSpeed(speed_t speed) {
-    static const std::pair<speed_t, uint32_t> speeds[] = {
-        {B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
-        {B19200, 19200},   {B38400, 38400},   {B57600, 57600},  {B115200, 115200},
-        {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
-    for (const auto& [s, rate] : speeds) {
-        if (s == speed) {
-            return rate;
-        }
-    }
-    return 0;
-}
 
 // Two UARTs understand each other when their clocks differ by a few percent.
 bool ratesAgree(uint32_t line, uint32_t device) {
@@ -146,7 +134,7 @@ uint32_t VirtualReceiver::Engine::lineRate() const {
     if (master < 0 || tcgetattr(master, &t) != 0) {
         return 0;
     }
-    return rateOfSpeed(cfgetospeed(&t));
+    return simRateOfSpeed(cfgetospeed(&t));
 }
 
 void VirtualReceiver::Engine::publishRate(uint32_t newRate) {

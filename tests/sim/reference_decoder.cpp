@@ -1,5 +1,7 @@
 #include "reference_decoder.h"
 
+#include <algorithm>
+
 void sim::PrintTo(const Picture& p, std::ostream* out) {
     *out << p.width << " x " << p.height << " picture, " << p.palette.size() << " colours, pixels";
     for (size_t i = 0; i < p.pixels.size() && i < 24; ++i) {
@@ -18,10 +20,6 @@ uint32_t le(const std::vector<uint8_t>& p, size_t at, int bytes) {
     return v;
 }
 
-int32_t le16s(const std::vector<uint8_t>& p, size_t at) {
-    return static_cast<int16_t>(le(p, at, 2));
-}
-
 }  // namespace
 
 std::optional<uint32_t> referenceRecordType(uint8_t recordFormat,
@@ -33,44 +31,44 @@ std::optional<uint32_t> referenceRecordType(uint8_t recordFormat,
     return le(payload, 0, width);
 }
 
+namespace {
+
+// Where each layout keeps the header's fields.
+struct HeaderLayout {
+    size_t transposed;
+    size_t forward;
+    size_t geometry;  // rowBytes, bitsPerPixel, rowPixels, rowCount follow each other
+    int fieldBytes;
+    size_t length;
+};
+constexpr HeaderLayout headerLayouts[] = {{2, 4, 10, 2, 18}, {1, 3, 9, 2, 17}, {4, 5, 8, 4, 40}};
+
+}  // namespace
+
 std::optional<ReferenceHeader> referenceHeader(uint8_t recordFormat,
                                                const std::vector<uint8_t>& p) {
-    ReferenceHeader h;
-    switch (recordFormat) {
-        case 1:
-            if (p.size() < 18)
-                return std::nullopt;
-            h.transposed = p[2];
-            h.forward = p[4];
-            h.rowBytes = le16s(p, 10);
-            h.bitsPerPixel = le16s(p, 12);
-            h.rowPixels = le16s(p, 14);
-            h.rowCount = le16s(p, 16);
-            return h;
-        case 2:
-            if (p.size() < 17)
-                return std::nullopt;
-            h.transposed = p[1];
-            h.forward = p[3];
-            h.rowBytes = le16s(p, 9);
-            h.bitsPerPixel = le16s(p, 11);
-            h.rowPixels = le16s(p, 13);
-            h.rowCount = le16s(p, 15);
-            return h;
-        default:
-            if (p.size() < 40)
-                return std::nullopt;
-            h.transposed = p[4];
-            h.forward = p[5];
-            h.rowBytes = static_cast<int32_t>(le(p, 8, 4));
-            h.bitsPerPixel = static_cast<int32_t>(le(p, 12, 4));
-            h.rowPixels = static_cast<int32_t>(le(p, 16, 4));
-            h.rowCount = static_cast<int32_t>(le(p, 20, 4));
-            for (int i = 0; i < 16; ++i) {
-                h.valueMap[i] = p[24 + i];
-            }
-            return h;
+    if (recordFormat < 1) {
+        return std::nullopt;
     }
+    const HeaderLayout& l = headerLayouts[std::min(recordFormat, uint8_t{3}) - 1];
+    if (p.size() < l.length) {
+        return std::nullopt;
+    }
+    auto field = [&](int i) {
+        const uint32_t v = le(p, l.geometry + i * l.fieldBytes, l.fieldBytes);
+        return l.fieldBytes == 2 ? static_cast<int16_t>(v) : static_cast<int32_t>(v);
+    };
+    ReferenceHeader h;
+    h.transposed = p[l.transposed];
+    h.forward = p[l.forward];
+    h.rowBytes = field(0);
+    h.bitsPerPixel = field(1);
+    h.rowPixels = field(2);
+    h.rowCount = field(3);
+    if (recordFormat >= 3) {
+        std::copy(p.begin() + 24, p.begin() + 40, h.valueMap.begin());
+    }
+    return h;
 }
 
 bool referenceChunk(uint8_t recordFormat, const std::vector<uint8_t>& p, uint32_t& offset,

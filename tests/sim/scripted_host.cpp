@@ -7,26 +7,7 @@
 
 #include <cerrno>
 
-namespace {
-
-speed_t speedOf(uint32_t rate) {
-    switch (rate) {
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 4800:
-            return B4800;
-        default:
-            return B9600;
-    }
-}
-
-}  // namespace
+#include "sim/line_speed.h"
 
 ScriptedHost::ScriptedHost(const std::string& slavePath, uint32_t rate) {
     fd_ = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -46,8 +27,8 @@ void ScriptedHost::setRate(uint32_t rate) {
     tcgetattr(fd_, &t);
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
-    cfsetispeed(&t, speedOf(rate));
-    cfsetospeed(&t, speedOf(rate));
+    cfsetispeed(&t, simSpeedOfRate(rate));
+    cfsetospeed(&t, simSpeedOfRate(rate));
     tcsetattr(fd_, TCSANOW, &t);
 }
 
