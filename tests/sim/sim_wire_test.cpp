@@ -100,13 +100,4 @@ TEST(SimFrames, FramesWhoseSizeDisagreesOrThatNeverEndAreDropped) {
     EXPECT_EQ(frames[0].id, 6);
 }
 
-TEST(SimFrames, LittleEndianHelpers) {
-    Bytes out;
-    sim::wire::putLe16(out, 0x1234);
-    sim::wire::putLe32(out, 0xA1B2C3D4);
-    EXPECT_EQ(out, (Bytes{0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1}));
-    EXPECT_EQ(sim::wire::getLe16(out.data()), 0x1234);
-    EXPECT_EQ(sim::wire::getLe32(out.data() + 2), 0xA1B2C3D4u);
-}
-
 }  // namespace
