@@ -12,6 +12,38 @@ bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
+// Compares the digit runs at a[i] and b[j] by value; advances past them.
+int compareNumbers(const std::string& a, size_t& i, const std::string& b, size_t& j) {
+    while (i < a.size() && a[i] == '0') ++i;
+    while (j < b.size() && b[j] == '0') ++j;
+    const size_t ai = i, bj = j;
+    while (i < a.size() && isDigit(a[i])) ++i;
+    while (j < b.size() && isDigit(b[j])) ++j;
+    if (i - ai != j - bj)
+        return (i - ai) < (j - bj) ? -1 : 1;
+    const int c = a.compare(ai, i - ai, b, bj, j - bj);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// Natural order: digit runs compare by value, everything else by character,
+// so that ttyS2 comes before ttyS10.
+bool naturalLess(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const int c = compareNumbers(a, i, b, j);
+            if (c != 0)
+                return c < 0;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return (a.size() - i) < (b.size() - j);
+}
+
 // The names in `dir` accepted by `keep`, as full paths in natural order.
 template <typename Keep>
 std::vector<std::string> listDir(const fs::path& dir, Keep keep) {
@@ -34,37 +66,7 @@ bool isNumbered(const std::string& name, const std::string& prefix) {
                        isDigit);
 }
 
-// Compares the digit runs at a[i] and b[j] by value; advances past them.
-int compareNumbers(const std::string& a, size_t& i, const std::string& b, size_t& j) {
-    while (i < a.size() && a[i] == '0') ++i;
-    while (j < b.size() && b[j] == '0') ++j;
-    const size_t ai = i, bj = j;
-    while (i < a.size() && isDigit(a[i])) ++i;
-    while (j < b.size() && isDigit(b[j])) ++j;
-    if (i - ai != j - bj)
-        return (i - ai) < (j - bj) ? -1 : 1;
-    const int c = a.compare(ai, i - ai, b, bj, j - bj);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 }  // namespace
-
-bool naturalLess(const std::string& a, const std::string& b) {
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
-            const int c = compareNumbers(a, i, b, j);
-            if (c != 0)
-                return c < 0;
-            continue;
-        }
-        if (a[i] != b[j])
-            return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    return (a.size() - i) < (b.size() - j);
-}
 
 std::vector<std::string> serialListDevicesUnder(const std::string& devRoot) {
     const fs::path root(devRoot);

@@ -10,6 +10,3 @@
 std::vector<std::string> serialListDevices();
 // The same list under another root directory instead of /dev.
 std::vector<std::string> serialListDevicesUnder(const std::string& devRoot);
-
-// Natural order: digit runs compare by value, everything else by character.
-bool naturalLess(const std::string& a, const std::string& b);

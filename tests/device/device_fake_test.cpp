@@ -157,22 +157,19 @@ TEST_F(DeviceFakeTest, QueryVersionTextIsCutToItsBuffer) {
     EXPECT_EQ(version[4], 'X') << "nothing written past the size given";
 }
 
-TEST_F(DeviceFakeTest, QueryWithoutAnswerEndsAfter400IdleTicks) {
-    DeviceInfo info = sentinelInfo();
-    char version[256] = "<Not Connected>";
-    EXPECT_EQ(deviceQueryProduct(info, version, sizeof version), 1);
-    EXPECT_EQ(ticks.count(), 400u);
-    EXPECT_STREQ(info.name, "<Not Connected>");
-    EXPECT_STREQ(version, "<Not Connected>");
-}
-
-TEST_F(DeviceFakeTest, QueryWithoutAPortBehavesTheSame) {
-    serialClose();
-    DeviceInfo info = sentinelInfo();
-    char version[256] = "x";
-    EXPECT_EQ(deviceQueryProduct(info, version, sizeof version), 1);
-    EXPECT_EQ(ticks.count(), 400u);
-    EXPECT_TRUE(fake.device.writes.empty());
+TEST_F(DeviceFakeTest, QueryWithoutAnswerEndsAfter400IdleTicksWithOrWithoutAPort) {
+    for (bool withPort : {true, false}) {
+        if (!withPort)
+            serialClose();
+        tickUseManualSource(true);
+        DeviceInfo info = sentinelInfo();
+        char version[256] = "<Not Connected>";
+        EXPECT_EQ(deviceQueryProduct(info, version, sizeof version), 1);
+        EXPECT_EQ(ticks.count(), 400u);
+        EXPECT_STREQ(info.name, "<Not Connected>");
+        EXPECT_STREQ(version, "<Not Connected>");
+    }
+    EXPECT_EQ(fake.device.writes.size(), 1u) << "nothing is sent without a port";
 }
 
 TEST_F(DeviceFakeTest, QueryCountsOnlyTicksWhosePollReadNothing) {
@@ -218,6 +215,11 @@ TEST_F(DeviceFakeTest, CheckLinkRepeatsAtTick40AndGivesUpAt50) {
     EXPECT_EQ(ticks.count(), 50u);
     EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kListCommand));
     EXPECT_THAT(sentAt, ElementsAre(0u, 40u));
+
+    serialClose();
+    tickUseManualSource(true);
+    EXPECT_EQ(deviceCheckLink(), 0) << "without a port";
+    EXPECT_EQ(ticks.count(), 50u);
 }
 
 TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequest) {
@@ -229,14 +231,12 @@ TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequest) {
 }
 
 TEST_F(DeviceFakeTest, CheckLinkTakesAnyPacketWithAPayload) {
-    answer(kListCommand, kOtherPacket);
+    answer(kListCommand, join(frameOf(252, {}), kOtherPacket));
     EXPECT_EQ(deviceCheckLink(), 1);
     EXPECT_EQ(ticks.count(), 1u);
-}
-
-TEST_F(DeviceFakeTest, CheckLinkIgnoresEmptyPackets) {
-    answer(kListCommand, frameOf(252, {}));
-    EXPECT_EQ(deviceCheckLink(), 0);
+    fake.device.onWrite = nullptr;
+    fake.device.feed(frameOf(252, {}));
+    EXPECT_EQ(deviceCheckLink(), 0) << "an empty packet is no answer";
 }
 
 TEST_F(DeviceFakeTest, CheckLinkCountsALineErrorAsATickWithoutData) {
@@ -245,12 +245,6 @@ TEST_F(DeviceFakeTest, CheckLinkCountsALineErrorAsATickWithoutData) {
     EXPECT_EQ(deviceCheckLink(), 0);
     EXPECT_EQ(ticks.count(), 50u);
     EXPECT_EQ(serialOtherError(), 1);
-}
-
-TEST_F(DeviceFakeTest, CheckLinkWithoutAPortFailsAfter50Ticks) {
-    serialClose();
-    EXPECT_EQ(deviceCheckLink(), 0);
-    EXPECT_EQ(ticks.count(), 50u);
 }
 
 TEST_F(DeviceFakeTest, CheckLinkOnALineThatNeverFallsQuietStillEnds) {
@@ -385,22 +379,6 @@ TEST_F(DeviceFakeTest, ChoicesOutsideOneToSixFail) {
     for (uint8_t choice : {0, 7, 8, 255}) EXPECT_EQ(deviceSetDesiredBaudRate(choice, autoRate), 0);
     EXPECT_TRUE(fake.device.writes.empty());
     EXPECT_EQ(autoRate, 0);
-}
-
-TEST_F(DeviceFakeTest, AFixedChoiceChangesToItsRateWithoutTouchingTheAutoRate) {
-    answer(changeRequest(19200), frameOf(49, {0x00}));
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceSetDesiredBaudRate(3, autoRate), 1);
-    EXPECT_EQ(serialBaudIndex(), 3);
-    EXPECT_EQ(autoRate, 6);
-    EXPECT_EQ(sent(kListCommand), 0u) << "no link check follows";
-}
-
-TEST_F(DeviceFakeTest, NegotiationWithoutAListKeepsTheRateIfTheLinkAnswers) {
-    answer(kListCommand, kOtherPacket);
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_EQ(autoRate, 2);
 }
 
 TEST_F(DeviceFakeTest, NegotiationWithASilentDeviceLeavesTheAutoRate) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "support/test_support.h"
@@ -36,15 +35,6 @@ TEST(PortList, NothingThereGivesAnEmptyList) {
     TempDir dev;
     EXPECT_TRUE(serialListDevicesUnder(dev.path()).empty());
     EXPECT_TRUE(serialListDevicesUnder(dev.file("missing")).empty());
-}
-
-TEST(PortList, NaturalOrderComparesNumbersByValue) {
-    std::vector<std::string> names = {"ttyS10", "ttyS9", "ttyS1", "ttyS01x", "ttyS100", "ttyR5"};
-    std::sort(names.begin(), names.end(), naturalLess);
-    EXPECT_EQ(names, (std::vector<std::string>{"ttyR5", "ttyS1", "ttyS01x", "ttyS9", "ttyS10",
-                                               "ttyS100"}));
-    EXPECT_FALSE(naturalLess("a2", "a2"));
-    EXPECT_TRUE(naturalLess("a", "a0"));
 }
 
 }  // namespace

@@ -35,17 +35,6 @@ TEST(TickTimer, TheFlagIsClearRightAfterStart) {
     tickStop();
 }
 
-TEST(TickTimer, StopLeavesTheFlagAsItWas) {
-    ScopedManualTicks manual;
-    tickStart();
-    tickWaitPending();
-    tickStop();
-    EXPECT_EQ(tickPending(), 1);
-    tickStart();
-    EXPECT_EQ(tickPending(), 0);
-    tickStop();
-}
-
 TEST(TickTimer, ManyTicksBetweenTwoLooksCountOnce) {
     ScopedManualTicks manual;
     tickStart();
