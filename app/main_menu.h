@@ -1,0 +1,26 @@
+// The main window's menu bar, built from a table in the shape of a menu
+// resource, and the few operations the settings code needs on it: finding a
+// sub-menu by position and checking an item by its command ID.
+#pragma once
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+// Builds the menu bar. Every item carries its command ID (object name from
+// resourceObjectName) and calls `onCommand` with it when chosen.
+QMenuBar* buildMainMenu(QWidget* parent, const std::function<void(int id)>& onCommand);
+
+// The sub-menu at `position` (separators count), or null.
+QMenu* menuBarSubMenu(const QMenuBar* bar, int position);
+QMenu* subMenuAt(const QMenu* menu, int position);
+
+// Checks or unchecks the item with command ID `id` in `menu` or any of its
+// sub-menus; nothing when there is none.
+void checkMenuItem(QMenu* menu, int id, bool checked);
+
+// The item with command ID `id` anywhere in the menu bar, or null.
+QAction* findMenuItem(const QMenuBar* bar, int id);

@@ -1,0 +1,43 @@
+// Helpers for the window program's tests: driving modal dialogs, reading
+// the settings file, and writing screenshots.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/app_settings.h"
+
+// Calls `act` with the next modal dialog of type Dialog once it is shown,
+// from the event loop that runs it. When none appears within a few seconds,
+// every modal dialog is closed so that the test fails instead of hanging.
+template <typename Dialog>
+void onNextModal(std::function<void(Dialog*)> act) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            timer->deleteLater();
+            timer->stop();
+            act(dialog);
+        } else if (++*tries > 500) {
+            timer->deleteLater();
+            timer->stop();
+            while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        }
+    });
+    timer->start(10);
+}
+
+// A settings file in a fresh temporary directory, with given value lines.
+std::string writeSettingsFile(const std::string& dir, const std::string& valueLines);
+
+// Saves `widget` (rendered offscreen) as NAME.png in the screenshot folder.
+// Returns the file's path, or empty when it could not be written.
+QString saveScreenshot(QWidget* widget, const QString& name);
+QString screenshotPath(const QString& name);

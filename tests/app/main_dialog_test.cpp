@@ -1,0 +1,439 @@
+// The main window: its template, menus, settings menus and the way settings
+// are kept, driven as a user would.
+#include "app/main_dialog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/comm_ports_dialog.h"
+#include "app/dialog_template.h"
+#include "app/lumagrab_app.h"
+#include "app/main_menu.h"
+#include "app_test_support.h"
+#include "platform/platform.h"
+#include "platform/registry_store.h"
+#include "support/test_support.h"
+
+namespace {
+
+const char* const kUnavailablePrefix = "This build of GPS Lumagrab cannot talk to a GPS yet";
+
+// The expected controls, read from the window's design rather than the code.
+struct ExpectedControl {
+    int id;
+    const char* className;
+    const char* caption;
+    int x, y, width, height;
+};
+
+const ExpectedControl kTemplate102[] = {
+    {3, "QPushButton", "&Download", 32, 74, 66, 14},
+    {2, "QPushButton", "E&xit", 135, 74, 66, 14},
+    {1009, "QGroupBox", "Device Info:", 7, 7, 139, 60},
+    {1010, "QLabel", "Device Type:", 9, 19, 56, 13},
+    {1012, "QLabel", "<Not Connected>", 67, 19, 77, 13},
+    {1011, "QLabel", "Software Version:", 9, 33, 56, 13},
+    {1013, "QLabel", "<Not Connected>", 67, 33, 77, 13},
+    {5, "QPushButton", "&Query Device", 54, 47, 50, 14},
+    {1007, "QGroupBox", "Comm Port:", 148, 7, 77, 60},
+    {1005, "QRadioButton", "COM&1", 160, 18, 52, 14},
+    {1006, "QRadioButton", "COM&2", 160, 32, 52, 14},
+    {4, "QPushButton", "&Auto Detect", 161, 47, 50, 14},
+    {1002, "QProgressBar", "", 7, 76, 194, 11},
+    {1014, "QLabel", "Idle...", 205, 76, 20, 11},
+};
+
+// Menu 135 as "text id" lines, sub-menu items indented; "-" is a separator.
+const QStringList kMenu135 = {
+    "&File",
+    "  &Query Device... 32772",
+    "  &Auto Detect... 32773",
+    "  &Download... 32774",
+    "  -",
+    "  E&xit 32777",
+    "&Settings",
+    "  Auto &Name 32778",
+    "  Auto &Save 32779",
+    "  -",
+    "  Set &Baudrate",
+    "    &Auto 32782",
+    "    -",
+    "    9600 32783",
+    "    19200 32784",
+    "    38400 32786",
+    "    57600 32787",
+    "    115200 32788",
+    "  Set &Output Directory... 32776",
+    "  Set Comm &Ports... 32790",
+    "&Help",
+    "  &Supported Products... 32780",
+    "  &About Lumagrab... 32771",
+};
+
+const int kRateItems[] = {32782, 32783, 32784, 32786, 32787, 32788};
+
+void describeMenu(const QMenu* menu, const QString& indent, QStringList& lines) {
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            lines << indent + "-";
+        } else if (action->menu()) {
+            lines << indent + action->text();
+            describeMenu(action->menu(), indent + "  ", lines);
+        } else {
+            lines << indent + action->text() + " " + action->objectName().mid(2);
+        }
+    }
+}
+
+QWidget* control(MainDialog& d, int id) {
+    return findControl<QWidget>(&d, id);
+}
+
+bool isChecked(MainDialog& d, int id) {
+    const QAction* item = findMenuItem(d.menuBar(), id);
+    return item && item->isCheckable() && item->isChecked();
+}
+
+void choose(MainDialog& d, int id) {
+    findMenuItem(d.menuBar(), id)->trigger();
+}
+
+std::vector<uint8_t> storedBytes(const std::string& path, const char* name) {
+    RegistryStore store(path, kSettingsKey);
+    const RegistryValue* v = store.value(name);
+    return v ? v->data : std::vector<uint8_t>{};
+}
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TempDir> dir_;
+    std::string path_;
+
+    std::unique_ptr<MainDialog> open() { return std::make_unique<MainDialog>(path_); }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<TempDir>();
+        path_ = dir_->file("Orvane/GPSLumagrab.reg");
+    }
+    void cleanup() { dir_.reset(); }
+
+    void dialogUnitsFollowTheFont() {
+        const DialogUnits units(dialogFont(DialogFont::Standard));
+        QVERIFY(units.baseWidth() > 0 && units.baseHeight() > 0);
+        // Four horizontal units are one average character, eight vertical ones a line.
+        QCOMPARE(units.toPixels(4, 8, 8, 16), QRect(units.baseWidth(), units.baseHeight(),
+                                                    2 * units.baseWidth(), 2 * units.baseHeight()));
+        // Halves round up, as the dialog manager's arithmetic does.
+        const DialogUnits fixed(dialogFont(DialogFont::FixedPitch));
+        QCOMPARE(fixed.toPixels(1, 1).width(), (fixed.baseWidth() + 2) / 4);
+        QCOMPARE(fixed.toPixels(1, 1).height(), (fixed.baseHeight() + 4) / 8);
+    }
+
+    void windowCarriesEveryControlOfItsTemplate() {
+        auto d = open();
+        const DialogUnits units(d->font());
+        for (const ExpectedControl& e : kTemplate102) {
+            QWidget* w = control(*d, e.id);
+            QVERIFY2(w, qPrintable(QString::number(e.id)));
+            QCOMPARE(w->metaObject()->className(), e.className);
+            QString text;
+            if (auto* b = qobject_cast<QAbstractButton*>(w))
+                text = b->text();
+            if (auto* l = qobject_cast<QLabel*>(w))
+                text = l->text();
+            if (auto* g = qobject_cast<QGroupBox*>(w))
+                text = g->title();
+            QCOMPARE(text, QString(e.caption));
+            QCOMPARE(w->geometry(), units.toPixels(e.x, e.y, e.width, e.height));
+        }
+        QVERIFY(qobject_cast<QPushButton*>(control(*d, 3))->isDefault());
+        QVERIFY(qobject_cast<QLabel*>(control(*d, 1010))->alignment() & Qt::AlignRight);
+        QVERIFY(qobject_cast<QLabel*>(control(*d, 1014))->alignment() & Qt::AlignRight);
+        QCOMPARE(d->windowTitle(), QString("GPS Lumagrab"));
+        QVERIFY(!d->windowIcon().isNull());
+        QVERIFY(!(d->windowFlags() & Qt::WindowMinMaxButtonsHint));
+
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        // A fixed size: the client area of the template under the menu bar.
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        QCOMPARE(d->height(), d->menuBar()->height() + units.toPixels(232, 95).height());
+    }
+
+    void tabOrderIsTemplateOrder() {
+        auto d = open();
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        QList<int> order;
+        QWidget* start = control(*d, 3);
+        QWidget* w = start;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->objectName().startsWith("id")) {
+                order << w->objectName().mid(2).toInt();
+            }
+            w = w->nextInFocusChain();
+        } while (w != start);
+        QCOMPARE(order, (QList<int>{3, 2, 5, 1005, 1006, 4}));
+        QCOMPARE(QApplication::focusWidget(), start);
+    }
+
+    void startsIdleAndNotConnected() {
+        auto d = open();
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        for (int id : {3, 2, 5, 4, 1005, 1006}) {
+            QVERIFY(control(*d, id)->isVisible());
+            QVERIFY(control(*d, id)->isEnabled());
+        }
+        for (int id : {1002, 1014}) {
+            QVERIFY(!control(*d, id)->isVisible());
+            QVERIFY(!control(*d, id)->isEnabled());
+        }
+        QCOMPARE(QString(d->deviceInfo().name), QString("<Not Connected>"));
+        QCOMPARE(d->deviceInfo().screenType, uint8_t{0});
+
+        d->SetBusyLayout(true);
+        QVERIFY(!control(*d, 3)->isVisible() && control(*d, 1002)->isVisible());
+        QVERIFY(control(*d, 1014)->isEnabled() && !control(*d, 2)->isEnabled());
+        d->EnableCommands(false);
+        QVERIFY(!control(*d, 1006)->isEnabled());
+    }
+
+    void menuBarIsMenu135() {
+        auto d = open();
+        QStringList lines;
+        for (const QAction* top : d->menuBar()->actions()) {
+            lines << top->text();
+            describeMenu(top->menu(), "  ", lines);
+        }
+        QCOMPARE(lines, kMenu135);
+        QCOMPARE(menuBarSubMenu(d->menuBar(), 1)->title(), QString("&Settings"));
+        QCOMPARE(subMenuAt(menuBarSubMenu(d->menuBar(), 1), 3)->title(), QString("Set &Baudrate"));
+    }
+
+    void firstRunStoresDefaultsAndShowsThem() {
+        auto d = open();
+        RegistryStore store(path_, kSettingsKey);
+        QVERIFY(!store.keyCreatedNow());
+        QCOMPARE(storedBytes(path_, "CommPort"), (std::vector<uint8_t>{1, 0, 0, 0}));
+        QCOMPARE(storedBytes(path_, "BaudRate"), (std::vector<uint8_t>{1, 0, 0, 0}));
+        QCOMPARE(storedBytes(path_, "AutoBaudRate"), (std::vector<uint8_t>{0, 0, 0, 0}));
+        QCOMPARE(storedBytes(path_, "AutoName"), std::vector<uint8_t>{0});
+        QCOMPARE(storedBytes(path_, "AutoSave"), std::vector<uint8_t>{0});
+        QCOMPARE(std::string(d->settings().outputPathText()), platformDefaultOutputDirectory());
+
+        QVERIFY(!isChecked(*d, 32778));
+        QVERIFY(!isChecked(*d, 32779));
+        QVERIFY(isChecked(*d, 32782));
+        for (int id : {32783, 32784, 32786, 32787, 32788}) QVERIFY(!isChecked(*d, id));
+        QVERIFY(qobject_cast<QRadioButton*>(control(*d, 1005))->isChecked());
+        QVERIFY(!qobject_cast<QRadioButton*>(control(*d, 1006))->isChecked());
+    }
+
+    void autoSaveImpliesAutoName() {
+        auto d = open();
+        choose(*d, 32779);  // Auto Save on
+        QVERIFY(isChecked(*d, 32779));
+        QVERIFY(isChecked(*d, 32778));
+        choose(*d, 32778);  // Auto Name cannot be switched off meanwhile
+        QVERIFY(isChecked(*d, 32778));
+        QCOMPARE(d->settings().autoName, 1);
+        choose(*d, 32779);  // Auto Save off leaves Auto Name on
+        QVERIFY(!isChecked(*d, 32779));
+        QVERIFY(isChecked(*d, 32778));
+        choose(*d, 32778);
+        QVERIFY(!isChecked(*d, 32778));
+    }
+
+    void storedFlagByteFFShowsCheckedAndOneToggleSavesZero() {
+        const std::string path = writeSettingsFile(dir_->path(), "\"AutoName\"=hex:ff\n");
+        {
+            MainDialog d(path);
+            QCOMPARE(d.settings().autoName, -1);
+            QVERIFY(isChecked(d, 32778));
+            choose(d, 32778);
+            QVERIFY(!isChecked(d, 32778));
+        }
+        QCOMPARE(storedBytes(path, "AutoName"), std::vector<uint8_t>{0x00});
+        { MainDialog unchanged(path); }
+        QCOMPARE(storedBytes(path, "AutoName"), std::vector<uint8_t>{0x00});
+    }
+
+    void rateItemsMoveOnePlainCheckMark() {
+        auto d = open();
+        for (size_t i = 0; i < std::size(kRateItems); ++i) {
+            choose(*d, kRateItems[i]);
+            QCOMPARE(d->settings().baudRate, uint8_t(i + 1));
+            for (int id : kRateItems) {
+                QCOMPARE(isChecked(*d, id), id == kRateItems[i]);
+                QVERIFY(findMenuItem(d->menuBar(), id)->actionGroup() == nullptr);
+            }
+        }
+        choose(*d, 32787);
+        choose(*d, 32787);  // choosing the checked item again keeps it checked
+        QVERIFY(isChecked(*d, 32787));
+    }
+
+    void outOfRangeRateChecksNoItem() {
+        const std::string path = writeSettingsFile(dir_->path(), "\"BaudRate\"=dword:00000009\n");
+        MainDialog d(path);
+        QCOMPARE(d.settings().baudRate, uint8_t{9});
+        for (int id : kRateItems) QVERIFY(!isChecked(d, id));
+    }
+
+    void outOfRangePortShowsTheInvalidPortMessageAndStarts() {
+        for (const char* port : {"00000000", "00000003"}) {
+            const std::string path =
+                writeSettingsFile(dir_->path(), std::string("\"CommPort\"=dword:") + port + "\n");
+            ScopedMessageBoxRecorder messages;
+            {
+                MainDialog d(path);
+                QCOMPARE(messages.shown().size(), size_t{1});
+                QCOMPARE(messages.shown()[0].text,
+                         std::string("ERROR:  Invalid Comm Port.  Please check the Comm Port "
+                                     "setting.      "));
+                QCOMPARE(messages.shown()[0].caption, std::string("GPS Lumagrab"));
+                QCOMPARE(messages.shown()[0].style, msgbox::IconStop);
+                QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1005))->isChecked());
+                QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1006))->isChecked());
+                QVERIFY(control(d, 3)->isEnabled());
+            }
+            QCOMPARE(storedBytes(path, "CommPort")[0], uint8_t(port[7] - '0'));
+        }
+    }
+
+    void badStoredValuesStartWithoutHarm() {
+        const std::string path = writeSettingsFile(
+            dir_->path(), "\"OutputPath\"=\"" + std::string(600, 'x') + "\"\n\"BaudRate\"=hex:\n");
+        MainDialog d(path);
+        QCOMPARE(std::string(d.settings().outputPathText()), platformDefaultOutputDirectory());
+        QVERIFY(isChecked(d, 32782));
+    }
+
+    void settingsAreSavedOnlyWhenTheWindowGoes_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Exit button") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("window close") << 2;
+        QTest::newRow("File Exit") << 3;
+    }
+    void settingsAreSavedOnlyWhenTheWindowGoes() {
+        QFETCH(int, way);
+        auto d = open();
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        choose(*d, 32788);
+        choose(*d, 32779);
+        QCOMPARE(storedBytes(path_, "BaudRate")[0], uint8_t{1});  // not yet
+
+        switch (way) {
+            case 0:
+                qobject_cast<QPushButton*>(control(*d, 2))->click();
+                break;
+            case 1:
+                QTest::keyClick(d.get(), Qt::Key_Escape);
+                break;
+            case 2:
+                d->close();
+                break;
+            case 3:
+                choose(*d, 32777);
+                break;
+        }
+        QVERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+        d.reset();
+        QCOMPARE(storedBytes(path_, "BaudRate")[0], uint8_t{6});
+        QCOMPARE(storedBytes(path_, "AutoSave"), std::vector<uint8_t>{1});
+        QCOMPARE(storedBytes(path_, "AutoName"), std::vector<uint8_t>{1});
+    }
+
+    void applicationRunsTheDialogModallyAndEndsWithIt() {
+        LumagrabApp app(path_);
+        bool sawWindow = false;
+        onNextModal<MainDialog>([&](MainDialog* d) {
+            sawWindow = (d == app.mainWindow()) && d->isModal();
+            findMenuItem(d->menuBar(), 32783)->trigger();
+            qobject_cast<QPushButton*>(findControl<QWidget>(d, 2))->click();
+        });
+        QCOMPARE(app.InitInstance(), false);
+        QVERIFY(sawWindow);
+        QCOMPARE(app.mainWindow(), nullptr);
+        QCOMPARE(storedBytes(path_, "BaudRate")[0], uint8_t{2});
+    }
+
+    void unwritableSettingsDoNotStopTheProgram() {
+        writeFileBytes(dir_->file("blocker"), {'x'});
+        const std::string path = dir_->file("blocker/Orvane/GPSLumagrab.reg");
+        {
+            MainDialog d(path);
+            QVERIFY(isChecked(d, 32782));
+            choose(d, 32779);
+            QVERIFY(isChecked(d, 32778));
+        }
+        QVERIFY(!fileExists(path));
+    }
+
+    void deviceCommandsSayTheyAreNotConnected() {
+        auto d = open();
+        ScopedMessageBoxRecorder messages;
+        for (int id : {3, 32774, 5, 32772, 4, 32773}) QVERIFY(d->OnCommand(id));
+        QCOMPARE(messages.shown().size(), size_t{6});
+        for (const auto& shown : messages.shown()) {
+            QVERIFY(shown.text.rfind(kUnavailablePrefix, 0) == 0);
+            QCOMPARE(shown.caption, std::string("GPS Lumagrab"));
+        }
+        QCOMPARE(qobject_cast<QLabel*>(control(*d, 1012))->text(), QString("<Not Connected>"));
+        QVERIFY(!d->OnCommand(12345));
+    }
+
+    void portButtonsChooseThePortAndShowTheirDevices() {
+        const std::string path = writeSettingsFile(
+            dir_->path(), "\"Com2Device\"=\"/dev/serial/by-id/usb-adapter-port0\"\n");
+        {
+            MainDialog d(path);
+            QCOMPARE(control(d, 1005)->toolTip(), QString("/dev/ttyS0"));
+            QCOMPARE(control(d, 1006)->toolTip(), QString("/dev/serial/by-id/usb-adapter-port0"));
+            ScopedMessageBoxRecorder messages;
+            qobject_cast<QRadioButton*>(control(d, 1006))->click();
+            QCOMPARE(d.settings().commPort, uint8_t{2});
+            QVERIFY(qobject_cast<QRadioButton*>(control(d, 1006))->isChecked());
+            QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1005))->isChecked());
+            QCOMPARE(messages.shown().size(), size_t{1});  // the search is not connected yet
+        }
+        QCOMPARE(storedBytes(path, "CommPort")[0], uint8_t{2});
+    }
+
+    void commPortsDialogChangesTheDevicePaths() {
+        {
+            auto d = open();
+            onNextModal<CommPortsDialog>([](CommPortsDialog* dialog) {
+                auto* field = findControl<QComboBox>(dialog, 1034);
+                field->setEditText("/dev/ttyACM3");
+                qobject_cast<QPushButton*>(findControl<QWidget>(dialog, 1))->click();
+            });
+            QVERIFY(d->OnCommand(32790));
+            QCOMPARE(d->settings().com1Device, std::string("/dev/ttyACM3"));
+            QCOMPARE(control(*d, 1005)->toolTip(), QString("/dev/ttyACM3"));
+        }
+        QCOMPARE(settingsRead(path_).com1Device, std::string("/dev/ttyACM3"));
+    }
+};
+
+QTEST_MAIN(MainDialogTest)
+#include "main_dialog_test.moc"
