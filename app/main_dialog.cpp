@@ -17,6 +17,7 @@
 #include "app/resource_ids.h"
 #include "app/supported_products_dialog.h"
 #include "platform/platform.h"
+#include "serial/serial_port.h"
 
 namespace {
 
@@ -149,7 +150,7 @@ void MainDialog::LoadSettings() {
     // A store that cannot be written leaves the defaults in memory; the
     // program runs on, and the settings are simply not kept.
     settingsLoad(settings_, settingsPath_);
-    showPortDevicesAsToolTips();
+    usePortDevices();
 }
 
 void MainDialog::SaveSettings() {
@@ -200,14 +201,17 @@ void MainDialog::OnSetCommPorts() {
         return;
     settings_.com1Device = dialog.com1Device();
     settings_.com2Device = dialog.com2Device();
-    showPortDevicesAsToolTips();
+    usePortDevices();
 }
 
-void MainDialog::showPortDevicesAsToolTips() {
-    findControl<QWidget>(client_, res::IDC_COM1)
-        ->setToolTip(QString::fromStdString(settings_.com1Device));
-    findControl<QWidget>(client_, res::IDC_COM2)
-        ->setToolTip(QString::fromStdString(settings_.com2Device));
+void MainDialog::usePortDevices() {
+    // The serial layer opens these paths for port 1 and 2; the buttons show them.
+    for (uint8_t port : {1, 2}) {
+        const std::string& path = settings_.devicePath(port);
+        serialSetPortDevice(port, path);
+        findControl<QWidget>(client_, port == 1 ? res::IDC_COM1 : res::IDC_COM2)
+            ->setToolTip(QString::fromStdString(path));
+    }
 }
 
 // --- Help --------------------------------------------------------------------
@@ -228,10 +232,10 @@ int MainDialog::ShowMessage(const std::string& text, uint32_t style) {
 
 void MainDialog::SelectCommPort(uint8_t port) {
     settings_.commPort = port;
-    auto* com1 = findControl<QRadioButton>(client_, res::IDC_COM1);
-    auto* com2 = findControl<QRadioButton>(client_, res::IDC_COM2);
     if (port == 1 || port == 2) {
-        (port == 1 ? com1 : com2)->setChecked(true);  // the other one clears itself
+        // An automatic radio button clears its partner itself.
+        findControl<QRadioButton>(client_, port == 1 ? res::IDC_COM1 : res::IDC_COM2)
+            ->setChecked(true);
     } else {
         ShowMessage(kInvalidPort, msgbox::Ok | msgbox::IconStop);
     }

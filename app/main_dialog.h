@@ -70,7 +70,7 @@ class MainDialog : public QDialog {
   private:
     void buildWindow();
     void connectControls();
-    void showPortDevicesAsToolTips();
+    void usePortDevices();
     void showDeviceCommandUnavailable();
 
     std::string settingsPath_;

@@ -22,6 +22,7 @@
 #include "app_test_support.h"
 #include "platform/platform.h"
 #include "platform/registry_store.h"
+#include "serial/serial_port.h"
 #include "support/test_support.h"
 
 namespace {
@@ -409,6 +410,7 @@ class MainDialogTest : public QObject {
             MainDialog d(path);
             QCOMPARE(control(d, 1005)->toolTip(), QString("/dev/ttyS0"));
             QCOMPARE(control(d, 1006)->toolTip(), QString("/dev/serial/by-id/usb-adapter-port0"));
+            QCOMPARE(serialPortDevice(2), std::string("/dev/serial/by-id/usb-adapter-port0"));
             ScopedMessageBoxRecorder messages;
             qobject_cast<QRadioButton*>(control(d, 1006))->click();
             QCOMPARE(d.settings().commPort, uint8_t{2});
@@ -430,6 +432,7 @@ class MainDialogTest : public QObject {
             QVERIFY(d->OnCommand(32790));
             QCOMPARE(d->settings().com1Device, std::string("/dev/ttyACM3"));
             QCOMPARE(control(*d, 1005)->toolTip(), QString("/dev/ttyACM3"));
+            QCOMPARE(serialPortDevice(1), std::string("/dev/ttyACM3"));
         }
         QCOMPARE(settingsRead(path_).com1Device, std::string("/dev/ttyACM3"));
     }
