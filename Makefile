@@ -3,7 +3,7 @@ JOBS        ?= $(shell nproc)
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 20
 GENERATOR   := -G Ninja
 
 .PHONY: all deps build test test-normal test-asan fuzz demo bench format clean
@@ -31,7 +31,7 @@ test-asan: deps
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DLUMAGRAB_FUZZ=ON -DLUMAGRAB_BUILD_APP=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
 	  case "$$f" in *.log) continue;; esac; \
 	  mkdir -p $(FUZZ_BUILD)/corpus-$$(basename $$f); \
