@@ -1,0 +1,304 @@
+#include "cli/cli_app.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/product_list.h"
+#include "capture/bitmap_file.h"
+#include "capture/progress.h"
+#include "capture/screen_download.h"
+#include "cli/cli_options.h"
+#include "cli/device_messages.h"
+#include "cli/png_file.h"
+#include "cli/receiver_session.h"
+#include "cli/terminal_progress.h"
+#include "link/device_link.h"
+#include "link/packet_link.h"
+#include "platform/platform.h"
+#include "serial/port_list.h"
+#include "serial/serial_port.h"
+#include "settings/app_settings.h"
+
+#ifndef LUMAGRAB_VERSION
+#define LUMAGRAB_VERSION "unknown"
+#endif
+
+namespace {
+
+std::atomic<bool> gStopRequested{false};
+
+// Routes the program's message boxes to standard error for the lifetime of
+// the object, without the padding the boxes use.
+class MessagesToStream {
+  public:
+    explicit MessagesToStream(std::ostream& err) {
+        platformSetMessageBoxHook(
+            [&err](const std::string& text, const std::string&, uint32_t style) {
+                err << withoutLinePadding(text) << '\n';
+                return (style & msgbox::ButtonMask) == msgbox::YesNo ? msgbox::IdYes : msgbox::IdOk;
+            });
+    }
+    ~MessagesToStream() { platformSetMessageBoxHook(nullptr); }
+};
+
+void tell(DeviceMessage message) {
+    platformMessageBox(deviceMessageText(message), "GPS Lumagrab", deviceMessageStyle(message));
+}
+
+// --- products, ports ---------------------------------------------------------
+
+int listProducts(std::ostream& out) {
+    for (const std::string& line : supportedProductLines()) {
+        out << line << '\n';
+    }
+    return ExitDone;
+}
+
+std::string portState(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return portOpenProblem(path, errno);
+    }
+    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const int error = errno;
+    close(fd);
+    return free ? path + ": can be opened" : portOpenProblem(path, error);
+}
+
+int listPorts(std::ostream& out) {
+    const std::vector<std::string> ports = serialListDevices();
+    if (ports.empty()) {
+        out << "No serial devices found.\n";
+    }
+    for (const std::string& path : ports) {
+        out << portState(path) << '\n';
+    }
+    return ExitDone;
+}
+
+// --- query, detect -----------------------------------------------------------
+
+void printIdentity(std::ostream& out, const Identity& id, const ReceiverSession& session) {
+    out << "Product ID: "
+        << (id.productId >= 0 ? std::to_string(id.productId) : std::string("not in the catalogue"))
+        << '\n'
+        << "Device Type: " << id.info.name << '\n'
+        << "Software Version: " << id.version << '\n'
+        << "Port: " << session.devicePath(session.chosenPort()) << '\n'
+        << "Baud Rate: " << serialRateForIndex(serialBaudIndex()) << '\n';
+}
+
+int identifyAndPrint(ReceiverSession& session, std::ostream& out) {
+    Identity identity;
+    if (!session.identify(identity)) {
+        tell(DeviceMessage::NoResponse);
+        return ExitNoReceiver;
+    }
+    printIdentity(out, identity, session);
+    return ExitDone;
+}
+
+int query(ReceiverSession& session, std::ostream& out) {
+    if (!session.openPort(session.chosenPort())) {
+        return ExitNoReceiver;
+    }
+    if (!session.findReceiver()) {
+        tell(DeviceMessage::NoResponse);
+        return ExitNoReceiver;
+    }
+    return identifyAndPrint(session, out);
+}
+
+int detect(ReceiverSession& session, std::ostream& out) {
+    for (uint8_t port : session.portsToSearch()) {
+        if (session.openPort(port) && session.checkOrProbe()) {
+            return identifyAndPrint(session, out);
+        }
+    }
+    tell(DeviceMessage::NotFound);
+    return ExitNoReceiver;
+}
+
+// --- capture -------------------------------------------------------------------
+
+struct Capture {
+    BitmapInfo info{};
+    std::vector<uint8_t> pixels;
+};
+
+// Flush, link check, rate, download: the Download command up to the file.
+int downloadOnce(ReceiverSession& session, const Identity& id, bool showProgress, std::ostream& err,
+                 Capture& capture) {
+    serialFlush();
+    linkResetReceiver();
+    if (!deviceCheckLink()) {
+        tell(DeviceMessage::NoResponse);
+        return ExitNoReceiver;
+    }
+    uint8_t remembered = session.settings().autoBaudRate;
+    if (!deviceSetDesiredBaudRate(session.baudChoice(), remembered)) {
+        tell(DeviceMessage::BaudRate);
+        return ExitRate;
+    }
+    session.settings().autoBaudRate = remembered;
+    TerminalProgress progress(err);
+    progressBegin(showProgress ? &progress : nullptr, showProgress ? &progress : nullptr);
+    uint8_t error = DownloadOk;
+    capture.pixels = screenDownload(capture.info, id.info, error);
+    progressEnd();
+    progress.finish();
+    if (error != DownloadOk) {
+        tell(downloadErrorMessage(error));
+        return ExitDownload;
+    }
+    return capture.pixels.empty() ? ExitDownload : ExitDone;
+}
+
+// Writes exactly `path`, through the writer the Save dialog leads to.
+bool saveBitmapAt(const Capture& c, uint8_t screenType, const std::string& path) {
+    platformSetSaveDialogHook([&path](const SaveDialogRequest&, std::string& chosen) {
+        chosen = path;
+        return true;
+    });
+    std::string directory = std::filesystem::path(path).parent_path().string();
+    const bool saved = bitmapSaveAs(c.info, c.pixels, screenType, directory, nullptr);
+    platformSetSaveDialogHook(nullptr);
+    return saved;
+}
+
+bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options,
+                 ReceiverSession& session, std::string& savedPath) {
+    const uint8_t screenType = id.info.screenType;
+    if (!options.output.empty()) {
+        savedPath = options.output;
+        const std::string ext = std::filesystem::path(savedPath).extension().string();
+        return (ext == ".png" || ext == ".PNG") ? pngSave(c.info, c.pixels, savedPath)
+                                                : saveBitmapAt(c, screenType, savedPath);
+    }
+    std::string directory = options.directory;
+    if (directory.empty()) {
+        directory = std::string(session.settings().outputPathText());
+    } else {
+        std::error_code ignored;
+        std::filesystem::create_directories(directory, ignored);
+    }
+    bitmapMakeAutoName(savedPath, directory, id.info.name);
+    return bitmapSaveAuto(c.info, c.pixels, screenType, directory, id.info);
+}
+
+// Waits between captures; false when asked to stop meanwhile.
+bool pauseBetweenCaptures(double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (gStopRequested) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !gStopRequested;
+}
+
+int capture(ReceiverSession& session, const CliOptions& options, const CliContext& context) {
+    if (!session.openPort(session.chosenPort())) {
+        return ExitNoReceiver;
+    }
+    Identity id;
+    if (!session.findReceiver() || !session.identify(id)) {
+        tell(DeviceMessage::NoResponse);
+        return ExitNoReceiver;
+    }
+    context.out << "Device Type: " << id.info.name << '\n'
+                << "Software Version: " << id.version << '\n';
+    if (!catalogueSupportsCapture(&id.info)) {
+        tell(DeviceMessage::NotSupported);
+        return ExitNotSupported;
+    }
+    const bool repeat = options.everySeconds > 0;
+    const uint32_t captures = options.count > 0 ? options.count : (repeat ? 0 : 1);
+    for (uint32_t n = 0; captures == 0 || n < captures; ++n) {
+        if (n > 0 && !pauseBetweenCaptures(options.everySeconds)) {
+            break;
+        }
+        Capture c;
+        const bool showProgress = context.progressOnTerminal && !options.quiet;
+        const int result = downloadOnce(session, id, showProgress, context.err, c);
+        if (result != ExitDone) {
+            return result;
+        }
+        std::string path;
+        if (!saveCapture(c, id, options, session, path)) {
+            return ExitFile;
+        }
+        context.out << "Picture: " << c.info.header.biWidth << " x " << c.info.header.biHeight
+                    << ", " << c.info.header.biClrUsed << " colours\n"
+                    << "Saved: " << path << '\n'
+                    << std::flush;
+    }
+    return ExitDone;
+}
+
+int runWithReceiver(const CliOptions& options, const CliContext& context) {
+    ReceiverSession session(options, settingsRead(context.settingsPath), context.settingsPath,
+                            context.err);
+    if (!session.begin()) {
+        return ExitNoReceiver;
+    }
+    int result = ExitUsage;
+    switch (options.command) {
+        case CliCommand::Query:
+            result = query(session, context.out);
+            break;
+        case CliCommand::Detect:
+            result = detect(session, context.out);
+            break;
+        case CliCommand::Capture:
+            result = capture(session, options, context);
+            break;
+        default:
+            break;
+    }
+    session.end();
+    return result;
+}
+
+}  // namespace
+
+void cliRequestStop() {
+    gStopRequested = true;
+}
+
+int runCli(const std::vector<std::string>& args, const CliContext& context) {
+    CliOptions options;
+    std::string error;
+    switch (parseCliArguments(args, options, error)) {
+        case CliParse::Help:
+            context.out << kCliUsage;
+            return ExitDone;
+        case CliParse::Version:
+            context.out << "lumagrab-cli " LUMAGRAB_VERSION "\n";
+            return ExitDone;
+        case CliParse::Usage:
+            context.err << "lumagrab-cli: " << error << '\n' << kCliUsage;
+            return ExitUsage;
+        case CliParse::Run:
+            break;
+    }
+    gStopRequested = false;
+    MessagesToStream messages(context.err);
+    switch (options.command) {
+        case CliCommand::Products:
+            return listProducts(context.out);
+        case CliCommand::Ports:
+            return listPorts(context.out);
+        default:
+            return runWithReceiver(options, context);
+    }
+}

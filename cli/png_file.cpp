@@ -1,0 +1,121 @@
+#include "cli/png_file.h"
+
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace {
+
+void reportFileError(const char* what, const std::string& path) {
+    platformMessageBox(std::string(what) + " " + path, "Lumagrab",
+                       msgbox::Ok | msgbox::IconExclamation);
+}
+
+bool encodePng(const IndexedPicture& picture, std::vector<uint8_t>& png) {
+    std::vector<uint8_t> colormap;
+    for (const RGBQUAD& c : picture.palette) {
+        colormap.insert(colormap.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = picture.width;
+    image.height = picture.height;
+    image.format = PNG_FORMAT_RGB_COLORMAP;
+    image.colormap_entries = static_cast<png_uint_32>(picture.palette.size());
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.indices.data(), 0,
+                                   colormap.data())) {
+        return false;
+    }
+    png.resize(size);
+    const bool ok = png_image_write_to_memory(&image, png.data(), &size, 0, picture.indices.data(),
+                                              0, colormap.data()) != 0;
+    png.resize(size);
+    png_image_free(&image);
+    return ok;
+}
+
+// Writes `bytes` to a new file beside `path` and renames it into place.
+bool replaceFileWith(const std::string& path, const std::vector<uint8_t>& bytes, bool& opened) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    opened = fd >= 0;
+    if (!opened) {
+        return false;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    bool ok = done == bytes.size() && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(temporary.c_str());
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool indexedPictureOf(const BitmapInfo& info, std::span<const uint8_t> pixels,
+                      IndexedPicture& picture) {
+    const BITMAPINFOHEADER& h = info.header;
+    const uint32_t bits = h.biBitCount;
+    if ((bits != 1 && bits != 4 && bits != 8) || h.biWidth <= 0 || h.biHeight <= 0 ||
+        h.biClrUsed > kPaletteCapacity) {
+        return false;
+    }
+    const uint64_t width = static_cast<uint64_t>(h.biWidth);
+    const uint64_t height = static_cast<uint64_t>(h.biHeight);
+    const uint64_t stride = (bits * width + 31) / 32 * 4;
+    if (stride * height != pixels.size()) {
+        return false;
+    }
+    picture.width = static_cast<uint32_t>(width);
+    picture.height = static_cast<uint32_t>(height);
+    picture.indices.resize(width * height);
+    uint32_t largest = 0;
+    const uint32_t mask = (1u << bits) - 1;
+    for (uint64_t top = 0; top < height; ++top) {
+        const uint8_t* row = pixels.data() + (height - 1 - top) * stride;  // bottom-up rows
+        for (uint64_t x = 0; x < width; ++x) {
+            const uint64_t bit = x * bits;
+            const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & mask;
+            picture.indices[top * width + x] = static_cast<uint8_t>(index);
+            largest = std::max(largest, index);
+        }
+    }
+    const uint32_t entries = std::max<uint32_t>(std::max<uint32_t>(h.biClrUsed, 1), largest + 1);
+    picture.palette.assign(info.palette, info.palette + std::min<uint32_t>(entries, h.biClrUsed));
+    picture.palette.resize(entries, RGBQUAD{0, 0, 0, 0});
+    return true;
+}
+
+bool pngSave(const BitmapInfo& info, std::span<const uint8_t> pixels, const std::string& path) {
+    IndexedPicture picture;
+    std::vector<uint8_t> png;
+    if (!indexedPictureOf(info, pixels, picture) || !encodePng(picture, png)) {
+        reportFileError("ERROR: Unable to write file", path);
+        return false;
+    }
+    bool opened = false;
+    if (!replaceFileWith(path, png, opened)) {
+        reportFileError(opened ? "ERROR: Unable to write file" : "ERROR: Unable to open file",
+                        path);
+        return false;
+    }
+    return true;
+}
