@@ -35,6 +35,9 @@ constexpr auto DrainUnseen = 300ms;
 constexpr size_t PastEndExtra = 16;
 constexpr size_t PaletteStreamBytes = 768;
 constexpr size_t MaxPaletteChunk = 246;  // triples that fit after a format-4 record's fixed part
+// A packet that no host knows, sent by the unknown-packets fault.
+constexpr uint8_t UnknownPacket = 51;
+const std::vector<uint8_t> UnknownPayload{0x01, 0x10, 0x03};
 
 // Two UARTs understand each other when their clocks differ by a few percent.
 bool ratesAgree(uint32_t line, uint32_t device) {
@@ -81,7 +84,8 @@ struct VirtualReceiver::Engine {
     void onRateChangeRequest(const std::vector<uint8_t>& payload);
     void answerRateList();
 
-    bool send(uint8_t id, const std::vector<uint8_t>& payload, uint8_t checksumError = 0);
+    bool send(uint8_t id, const std::vector<uint8_t>& payload, uint8_t checksumError = 0,
+              bool behindUnknown = false);
     bool writeAll(const uint8_t* data, size_t size);
     bool writeSome(const uint8_t* data, size_t size);
     bool pause(std::chrono::nanoseconds duration);
@@ -257,7 +261,7 @@ void VirtualReceiver::Engine::answerRateList() {
     for (uint32_t r : config.rates) {
         wire::putLe32(list, r);
     }
-    send(wire::packet::RateList, list);
+    send(wire::packet::RateList, list, 0, true);
 }
 
 void VirtualReceiver::Engine::onRateChangeRequest(const std::vector<uint8_t>& payload) {
@@ -272,15 +276,18 @@ void VirtualReceiver::Engine::onRateChangeRequest(const std::vector<uint8_t>& pa
     }
     std::vector<uint8_t> reply;
     wire::putLe32(reply, requested);
-    if (send(wire::packet::RateChangeReply, reply)) {
+    if (send(wire::packet::RateChangeReply, reply, 0, true)) {
         switchPending = true;
         pendingRate = requested;
         switchDeadline = Clock::now() + RateSwitchGrace;
     }
 }
 
+// `behindUnknown`: with the unknown-packets fault, an unknown packet goes out
+// in the same write right in front of this one, so that both reach the host
+// in one burst.
 bool VirtualReceiver::Engine::send(uint8_t id, const std::vector<uint8_t>& payload,
-                                   uint8_t checksumError) {
+                                   uint8_t checksumError, bool behindUnknown) {
     if (master < 0 || stopping) {
         return false;
     }
@@ -294,6 +301,10 @@ bool VirtualReceiver::Engine::send(uint8_t id, const std::vector<uint8_t>& paylo
             uint8_t b = static_cast<uint8_t>(noiseSource());
             bytes.push_back(b == wire::Dle ? 0x11 : b);
         }
+    }
+    if (behindUnknown && config.faults.unknownPackets) {
+        const std::vector<uint8_t> unknown = wire::encodeFrame(UnknownPacket, UnknownPayload);
+        bytes.insert(bytes.end(), unknown.begin(), unknown.end());
     }
     const std::vector<uint8_t> frame = wire::encodeFrame(id, payload, checksumError);
     bytes.insert(bytes.end(), frame.begin(), frame.end());
@@ -426,7 +437,7 @@ bool VirtualReceiver::Engine::sendOddRecords(bool& first) {
     }
     std::vector<uint8_t> odd = bareRecord(config.screen.recordFormat, 7);
     odd.insert(odd.end(), {0xDE, 0xAD, 0x10, 0x03});
-    return send(51, {0x01, 0x10, 0x03}) && sendRecord(odd, first);
+    return send(UnknownPacket, UnknownPayload) && sendRecord(odd, first);
 }
 
 bool VirtualReceiver::Engine::sendPalette(bool& first) {

@@ -99,7 +99,7 @@ struct Faults {
     uint32_t chunkGapMs = 0;             // pause between screen records
     bool reverseChunks = false;          // pixel chunks from the last to the first
     int badChecksumChunk = -1;           // pixel chunk (0 = first sent) with a wrong checksum
-    bool unknownPackets = false;         // unknown packets and record types between records
+    bool unknownPackets = false;         // unknown packets between records and before rate replies
     bool chunkPastEnd = false;           // the last pixel chunk runs 16 bytes past the raw size
     bool shortRecords = false;           // a header and a pixel chunk shorter than their fixed part
     bool raggedPalette = false;          // a palette chunk whose length is not a multiple of 3
