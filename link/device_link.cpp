@@ -53,17 +53,17 @@ bool pollForAnswer(Handle handle) {
     }
 }
 
-bool hasPayload(const Packet& p) {
-    return p.length > 0;
-}
-
-// Polls while bytes keep coming and takes every packet; true once one has a
-// payload. Stops at the next tick, so that a line that never falls quiet
-// still lets the pass end.
+// Polls while bytes keep coming and takes every waiting packet; true when one
+// of them had a payload. The pass's own tick is lowered first, so that a line
+// that never falls quiet ends the drain at the next tick instead of never.
 bool drainForAnswer() {
+    tickClear();
     bool answered = false;
-    while (!answered && serialPoll() > 0) {
-        answered = takeWaitingUntil(hasPayload);
+    while (serialPoll() > 0) {
+        takeWaitingUntil([&answered](const Packet& p) {
+            answered = answered || p.length > 0;
+            return false;
+        });
         if (tickPending())
             break;
     }

@@ -81,7 +81,7 @@ int32_t FakeSerialDevice::read(uint8_t* buffer, uint32_t count) {
         pendingMask_ |= readFailureMask;
         return -1;
     }
-    const uint32_t n = std::min<uint32_t>(count, static_cast<uint32_t>(input.size()));
+    const uint32_t n = std::min({count, readLimit, static_cast<uint32_t>(input.size())});
     std::copy_n(input.begin(), n, buffer);
     input.erase(input.begin(), input.begin() + n);
     return static_cast<int32_t>(n);

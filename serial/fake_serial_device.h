@@ -23,6 +23,7 @@ class FakeSerialDevice final : public SerialDevice {
     int openError = 0;                                 // errno for open() to fail with; 0 opens
     std::deque<bool> configureResults;                 // one per configure(); true once empty
     std::deque<uint32_t> errorMasks;                   // one per takeErrors(); 0 once empty
+    uint32_t readLimit = UINT32_MAX;                   // most bytes one read() returns
     int failReads = 0;                                 // this many read() calls fail with -1
     uint32_t readFailureMask = lineerror::DeviceGone;  // reported after a failed read
     int failWrites = 0;                                // this many write() calls fail

@@ -230,10 +230,16 @@ TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequest) {
     EXPECT_EQ(sent(kAckList), 0u) << "the reply is not acknowledged";
 }
 
-TEST_F(DeviceFakeTest, CheckLinkTakesAnyPacketWithAPayload) {
-    answer(kListCommand, join(frameOf(252, {}), kOtherPacket));
+TEST_F(DeviceFakeTest, CheckLinkTakesAnyPacketWithAPayloadAndDrainsTheBurst) {
+    // The burst comes in two reads: every packet of both is taken.
+    const Bytes first = join(frameOf(252, {}), kOtherPacket);
+    answer(kListCommand, join(join(first, rateList({9600})), kOtherPacket));
+    fake.device.readLimit = static_cast<uint32_t>(first.size());
     EXPECT_EQ(deviceCheckLink(), 1);
     EXPECT_EQ(ticks.count(), 1u);
+    EXPECT_TRUE(fake.device.input.empty());
+    EXPECT_EQ(linkPacketWaiting(), 0);
+    fake.device.readLimit = UINT32_MAX;
     fake.device.onWrite = nullptr;
     fake.device.feed(frameOf(252, {}));
     EXPECT_EQ(deviceCheckLink(), 0) << "an empty packet is no answer";

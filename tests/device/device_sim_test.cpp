@@ -186,6 +186,17 @@ TEST_F(DeviceSimTest, WithoutAListTheCurrentRateIsKeptWhenTheLinkAnswers) {
     EXPECT_TRUE(requestedRates().empty());
 }
 
+TEST_F(DeviceSimTest, RepliesInOneBurstBehindAnUnknownPacketAreTaken) {
+    sim::Config config = withRates({9600, 19200, 38400, 57600, 115200});
+    config.faults.unknownPackets = true;
+    play(config);
+    uint8_t autoRate = 0;
+    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
+    EXPECT_EQ(autoRate, 5) << "the list and the change reply were both taken";
+    EXPECT_THAT(requestedRates(), ElementsAre(57600u));
+    EXPECT_TRUE(receiver_->waitForRate(57600, 2s));
+}
+
 TEST_F(DeviceSimTest, AFixedChoiceMovesBothEnds) {
     play(withRates({9600, 19200, 38400, 57600, 115200}));
     uint8_t autoRate = 1;
