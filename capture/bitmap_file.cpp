@@ -101,8 +101,19 @@ bool writeAll(int fd, std::span<const uint8_t> data) {
     return true;
 }
 
+// Renaming would replace a file that could not be opened for writing, or
+// even a directory; such a path is refused as if it could not be created.
+bool mayReplace(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
+}
+
 WriteResult writeWholeFile(const std::string& path,
                            std::initializer_list<std::span<const uint8_t>> parts) {
+    if (!mayReplace(path))
+        return WriteResult::OpenFailed;
     std::string temporary;
     const int fd = createTemporaryBeside(path, temporary);
     if (fd < 0)

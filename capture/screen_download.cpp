@@ -242,9 +242,13 @@ uint8_t receiveScreen(ScreenTransfer& transfer) {
     Packet packet;
     uint32_t idleTicks = 0;
     for (;;) {
+        // The 800th quiet tick ends the download after this pass; only a
+        // packet of this same pass that completes the picture still counts.
+        bool outOfTime = false;
         if (tickPending()) {
-            ++idleTicks;
-            tickClear();
+            outOfTime = ++idleTicks >= kDownloadIdleTicks;
+            if (!outOfTime)
+                tickClear();
         }
         const int32_t received = serialPoll();
         if (const uint8_t error = lineError(); error != DownloadOk)
@@ -259,10 +263,9 @@ uint8_t receiveScreen(ScreenTransfer& transfer) {
         }
         if (tookPacket)
             idleTicks = 0;
-        // A picture completed in the pass of the last idle tick still counts.
         if (transfer.done())
             return transfer.error();
-        if (idleTicks >= kDownloadIdleTicks)
+        if (outOfTime)
             return DownloadNotResponding;
         // While data flows, collect it a tick at a time rather than waking for
         // every few bytes; when the line is quiet, wake for the first byte.

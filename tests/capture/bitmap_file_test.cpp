@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -51,6 +50,21 @@ std::vector<std::string> filesIn(const std::string& directory) {
 
 class BitmapFile : public ::testing::Test {
   protected:
+    bool saveAuto(const Picture& picture, const char* name, std::string directory = {}) {
+        if (directory.empty())
+            directory = dir.path();
+        return bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed(name));
+    }
+    void expectBoxes(const std::vector<std::string>& texts) {
+        std::vector<std::string> shown;
+        for (const auto& box : boxes.shown()) {
+            shown.push_back(box.text);
+            EXPECT_EQ(box.caption, "Lumagrab");
+            EXPECT_EQ(box.style, 0x30u) << "OK button, exclamation icon";
+        }
+        EXPECT_EQ(shown, texts);
+    }
+
     TempDir dir;
     ScopedMessageBoxRecorder boxes;
 };
@@ -67,8 +81,8 @@ TEST_F(BitmapFile, LayoutForEveryScreenType) {
         SCOPED_TRACE(int{c.screenType});
         Picture picture(13, 5, c.bitCount, c.colors);
         std::string directory = dir.path();
-        const DeviceInfo device = deviceNamed("T");
-        ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, c.screenType, directory, device));
+        ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, c.screenType, directory,
+                                   deviceNamed("T")));
         const std::string path = dir.file("T-01.bmp");
         const std::vector<uint8_t> bytes = readFileBytes(path);
         const auto image = parseBmp(bytes);
@@ -76,10 +90,6 @@ TEST_F(BitmapFile, LayoutForEveryScreenType) {
         EXPECT_EQ(image->fileSize, bytes.size());
         EXPECT_EQ(bytes.size(), 54 + c.tableBytes + picture.pixels.size());
         EXPECT_EQ(image->pixelOffset, 54 + c.tableBytes);
-        EXPECT_EQ(image->width, 13);
-        EXPECT_EQ(image->height, 5);
-        EXPECT_EQ(image->bitCount, c.bitCount);
-        EXPECT_EQ(image->colorsUsed, c.colors);
         EXPECT_EQ(0, std::memcmp(bytes.data() + 14, &picture.info.header, 40));
         const auto* table = reinterpret_cast<const uint8_t*>(picture.info.palette);
         EXPECT_EQ(image->colorTable, std::vector<uint8_t>(table, table + c.tableBytes));
@@ -89,45 +99,38 @@ TEST_F(BitmapFile, LayoutForEveryScreenType) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(BitmapFile, AutoNameCleansTheDeviceNameAndTrimsTheDirectory) {
-    std::string directory = dir.path() + "/";
-    std::string path;
-    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Unit A/B 7"));
-    EXPECT_EQ(directory, dir.path());
-    EXPECT_EQ(path, dir.path() + "/UnitA_B7-01.bmp");
-
-    writeFileBytes(path, {1});
-    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Unit A/B 7"));
-    EXPECT_EQ(path, dir.path() + "/UnitA_B7-02.bmp");
-
-    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "   "));
-    EXPECT_EQ(path, dir.path() + "/-01.bmp");
-    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "a\\b:c"));
-    EXPECT_EQ(path, dir.path() + "/a\\b:c-01.bmp");
-}
-
-TEST_F(BitmapFile, EmptyAndRootDirectories) {
-    std::string empty;
-    std::string path;
-    ASSERT_TRUE(bitmapMakeAutoName(path, empty, "No Such Unit 123456789"));
-    EXPECT_EQ(path, "/NoSuchUnit123456789-01.bmp");
-    EXPECT_EQ(empty, "");
-    std::string root = "/";
-    ASSERT_TRUE(bitmapMakeAutoName(path, root, "No Such Unit 123456789"));
-    EXPECT_EQ(root, "");
-    EXPECT_EQ(path, "/NoSuchUnit123456789-01.bmp");
-}
-
-TEST_F(BitmapFile, NumbersGoOnPastNinetyNine) {
-    std::string directory = dir.path();
-    for (int n = 1; n <= 99; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Gx-%02d.bmp", n);
-        writeFileBytes(dir.file(name), {});
+TEST_F(BitmapFile, GeneratedNames) {
+    struct Case {
+        std::string directory;
+        const char* name;
+        const char* existingStem;  // files <stem>-01 to -NN made beforehand
+        int existing;
+        std::string path;
+        std::string directoryAfter;
+    };
+    const std::string d = dir.path();
+    for (const Case& c : {
+             Case{d + "/", "Unit A/B 7", "", 0, d + "/UnitA_B7-01.bmp", d},
+             Case{d, "Unit A/B 7", "UnitA_B7", 1, d + "/UnitA_B7-02.bmp", d},
+             Case{d, "   ", "", 0, d + "/-01.bmp", d},
+             Case{d, "a\\b:c", "", 0, d + "/a\\b:c-01.bmp", d},
+             Case{d, "Gx", "Gx", 99, d + "/Gx-100.bmp", d},
+             Case{"", "No Such Unit 12345", "", 0, "/NoSuchUnit12345-01.bmp", ""},
+             Case{"/", "No Such Unit 12345", "", 0, "/NoSuchUnit12345-01.bmp", ""},
+         }) {
+        SCOPED_TRACE(c.path);
+        for (int n = 1; n <= c.existing; ++n) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-%02d.bmp", c.existingStem, n);
+            writeFileBytes(dir.file(name), {});
+        }
+        std::string directory = c.directory;
+        std::string path;
+        ASSERT_TRUE(bitmapMakeAutoName(path, directory, c.name));
+        EXPECT_EQ(path, c.path);
+        EXPECT_EQ(directory, c.directoryAfter);
+        for (const std::string& file : filesIn(d)) std::filesystem::remove(dir.file(file));
     }
-    std::string path;
-    ASSERT_TRUE(bitmapMakeAutoName(path, directory, "Gx"));
-    EXPECT_EQ(path, dir.file("Gx-100.bmp"));
 }
 
 TEST_F(BitmapFile, GeneratedPathsMustFitTheBuffer) {
@@ -144,34 +147,26 @@ TEST_F(BitmapFile, GeneratedPathsMustFitTheBuffer) {
 
     const std::string name101(101, 'n');
     EXPECT_FALSE(bitmapMakeAutoName(path, longDirectory, name101.c_str()));
-
-    Picture picture(4, 4, 8, 16);
-    const DeviceInfo device = deviceNamed(name101.c_str());
-    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, longDirectory, device));
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text,
-              "ERROR: Unable to open file " + longDirectory + "/" + name101 + "-01.bmp");
+    EXPECT_FALSE(saveAuto(Picture(4, 4, 8, 16), name101.c_str(), longDirectory));
+    expectBoxes({"ERROR: Unable to open file " + longDirectory + "/" + name101 + "-01.bmp"});
     EXPECT_TRUE(filesIn(longDirectory).empty());
 }
 
 TEST_F(BitmapFile, AutoSaveNeverReplacesAFile) {
-    std::string directory = dir.path();
     writeFileBytes(dir.file("Rx-01.bmp"), {9, 9});
-    Picture picture(4, 4, 8, 16);
-    ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Rx")));
+    ASSERT_TRUE(saveAuto(Picture(4, 4, 8, 16), "Rx"));
     EXPECT_EQ(readFileBytes(dir.file("Rx-01.bmp")), (std::vector<uint8_t>{9, 9}));
     EXPECT_TRUE(readBmp(dir.file("Rx-02.bmp")).has_value());
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp"}));
 }
 
-TEST_F(BitmapFile, UncreatableFileIsReportedAndNothingIsLeft) {
-    std::string directory = dir.file("missing");
-    Picture picture(4, 4, 8, 16);
-    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Qv 1")));
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to open file " + directory + "/Qv1-01.bmp");
-    EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
-    EXPECT_EQ(boxes.shown()[0].style, 0x30u);
+TEST_F(BitmapFile, AutoSaveFailuresAreToldAndLeaveNothing) {
+    Picture cut(4, 4, 8, 16);
+    cut.pixels.pop_back();  // fewer pixels than the header says
+    EXPECT_FALSE(saveAuto(Picture(4, 4, 8, 16), "Qv 1", dir.file("missing")));
+    EXPECT_FALSE(saveAuto(cut, "P"));
+    expectBoxes({"ERROR: Unable to open file " + dir.file("missing") + "/Qv1-01.bmp",
+                 "ERROR: Unable to write file " + dir.file("P-01.bmp")});
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
@@ -195,44 +190,6 @@ class ScopedFileSizeLimit {
     void (*previous_)(int) = nullptr;
 };
 
-TEST_F(BitmapFile, FailedWriteKeepsTheReplacedFileAndLeavesNoPartialFile) {
-    const std::string target = dir.file("kept.bmp");
-    writeFileBytes(target, {1, 2, 3});
-    platformSetSaveDialogHook([&](const SaveDialogRequest&, std::string& chosen) {
-        chosen = target;
-        return true;
-    });
-    Picture picture(320, 240, 8, 16);
-    std::string directory = dir.path();
-    {
-        ScopedFileSizeLimit limit(1000);
-        EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 3, directory, nullptr));
-    }
-    platformSetSaveDialogHook({});
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to write file " + target);
-    EXPECT_EQ(boxes.shown()[0].caption, "Lumagrab");
-    EXPECT_EQ(readFileBytes(target), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
-
-    {
-        ScopedFileSizeLimit limit(1000);
-        EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("Z")));
-    }
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[1].text, "ERROR: Unable to write file " + dir.file("Z-01.bmp"));
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
-}
-
-TEST_F(BitmapFile, PixelsThatDisagreeWithTheHeaderAreNotWritten) {
-    Picture picture(4, 4, 8, 16);
-    picture.pixels.pop_back();
-    std::string directory = dir.path();
-    EXPECT_FALSE(bitmapSaveAuto(picture.info, picture.pixels, 3, directory, deviceNamed("P")));
-    EXPECT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(filesIn(dir.path()).empty());
-}
-
 class SaveAs : public BitmapFile {
   protected:
     void SetUp() override {
@@ -243,6 +200,11 @@ class SaveAs : public BitmapFile {
         });
     }
     void TearDown() override { platformSetSaveDialogHook({}); }
+    bool save(const DeviceInfo* device = nullptr) {
+        std::string directory = dir.path();
+        return bitmapSaveAs(picture.info, picture.pixels, 2, directory, device);
+    }
+
     std::vector<SaveDialogRequest> requests;
     std::string answer;
     bool accept = true;
@@ -271,34 +233,50 @@ TEST_F(SaveAs, DialogIsAskedWithTheGeneratedName) {
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"chosen.bmp"}));
 }
 
-TEST_F(SaveAs, WithoutDeviceTheNameIsEmptyAndAnAgreedFileIsReplaced) {
-    std::string directory = dir.path();
+TEST_F(SaveAs, CancelSaysNothingAndAnAgreedFileIsReplaced) {
     answer = dir.file("old.bmp");
     writeFileBytes(answer, std::vector<uint8_t>(5000, 0xCC));
-    ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, nullptr));
-    EXPECT_EQ(requests.at(0).fileName, "");
+    accept = false;
+    const DeviceInfo device = deviceNamed("Q");
+    EXPECT_FALSE(save(&device));
+    EXPECT_EQ(readFileBytes(answer), std::vector<uint8_t>(5000, 0xCC));
+
+    accept = true;
+    ASSERT_TRUE(save());
+    EXPECT_EQ(requests.at(1).fileName, "") << "no device, no name";
     const auto image = readBmp(answer);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->rows, picture.pixels);
     EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"old.bmp"}));
 }
 
-TEST_F(SaveAs, CancelWritesNothingAndSaysNothing) {
-    std::string directory = dir.path();
-    accept = false;
-    answer = dir.file("x.bmp");
-    const DeviceInfo device = deviceNamed("Q");
-    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_TRUE(filesIn(dir.path()).empty());
+TEST_F(SaveAs, ChosenPathsThatCannotBeCreated) {
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    const std::string tooLong = dir.path() + "/" + std::string(600, 'x') + ".bmp";
+    for (const std::string& chosen : {tooLong, dir.file("folder.bmp")}) {
+        answer = chosen;
+        EXPECT_FALSE(save());
+    }
+    expectBoxes({"ERROR: Unable to open file " + tooLong,
+                 "ERROR: Unable to open file " + dir.file("folder.bmp")});
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"folder.bmp"}));
+    EXPECT_TRUE(filesIn(dir.file("folder.bmp")).empty());
 }
 
-TEST_F(SaveAs, AChosenPathTooLongIsRefused) {
-    std::string directory = dir.path();
-    answer = dir.path() + "/" + std::string(600, 'x') + ".bmp";
-    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, nullptr));
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "ERROR: Unable to open file " + answer);
+TEST_F(SaveAs, FailedWriteKeepsTheReplacedFileAndLeavesNoPartialFile) {
+    answer = dir.file("kept.bmp");
+    writeFileBytes(answer, {1, 2, 3});
+    picture = Picture(320, 240, 8, 16);
+    {
+        ScopedFileSizeLimit limit(1000);
+        EXPECT_FALSE(save());
+        EXPECT_FALSE(saveAuto(picture, "Z"));
+    }
+    expectBoxes({"ERROR: Unable to write file " + answer,
+                 "ERROR: Unable to write file " + dir.file("Z-01.bmp")});
+    EXPECT_EQ(readFileBytes(answer), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
 }
 
 }  // namespace

@@ -20,10 +20,12 @@ uint8_t BmpImage::index(int column, int rowFromTop) const {
     return static_cast<uint8_t>((byte >> shift) & ((1u << bitCount) - 1));
 }
 
-uint32_t BmpImage::color(uint8_t entry) const {
-    const size_t at = size_t{entry} * 4;
-    return (uint32_t{colorTable.at(at)} << 16) | (uint32_t{colorTable.at(at + 1)} << 8) |
-           colorTable.at(at + 2);
+std::vector<uint8_t> BmpImage::indices() const {
+    std::vector<uint8_t> out;
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) out.push_back(index(column, row));
+    }
+    return out;
 }
 
 bool BmpImage::paddingIsZero() const {

@@ -21,8 +21,8 @@ struct BmpImage {
     uint32_t stride() const { return ((bitCount * static_cast<uint32_t>(width) + 31) / 32) * 4; }
     // Palette index of the pixel in `column` of the picture row `rowFromTop`.
     uint8_t index(int column, int rowFromTop) const;
-    // Blue, green, red of palette entry `entry`.
-    uint32_t color(uint8_t entry) const;
+    // Palette indices of every pixel, top row first, left to right.
+    std::vector<uint8_t> indices() const;
     // Every bit of every row beyond the last pixel is 0.
     bool paddingIsZero() const;
 };

@@ -2,6 +2,8 @@
 // real serial layer and tick timer, down to the bitmap file.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "capture/bitmap_file.h"
 #include "capture/bmp_test_reader.h"
 #include "capture/screen_download.h"
@@ -36,41 +38,27 @@ std::pair<int, int> shownAt(int x, int y, int w, int h, bool transposed, bool fo
     return forward ? std::pair{w - 1 - y, x} : std::pair{y, h - 1 - x};
 }
 
-// Calls visit(x, y, column, top) for every raw pixel (x, y) of a device that
-// scans its rawWidth x rawHeight rows in the given way.
-template <typename Visit>
-void forEachRawPixel(int rawWidth, int rawHeight, bool transposed, bool forward, Visit visit) {
-    const int w = transposed ? rawHeight : rawWidth;
-    const int h = transposed ? rawWidth : rawHeight;
+// The picture that sends the same raw rows as `config` does when the device
+// scans them in the given way, so that the product's raw geometry stays.
+sim::Picture reoriented(const sim::Config& config, bool transposed, bool forward) {
+    const sim::Picture& before = config.picture;
+    const bool wasTransposed = config.screen.transposed;
+    const int rawWidth = wasTransposed ? before.height : before.width;
+    const int rawHeight = wasTransposed ? before.width : before.height;
+    sim::Picture after = before;
+    after.width = transposed ? rawHeight : rawWidth;
+    after.height = transposed ? rawWidth : rawHeight;
     for (int y = 0; y < rawHeight; ++y) {
         for (int x = 0; x < rawWidth; ++x) {
-            const auto [column, top] = shownAt(x, y, w, h, transposed, forward);
-            visit(x, y, column, top);
+            const auto [fromColumn, fromTop] =
+                shownAt(x, y, before.width, before.height, wasTransposed, config.screen.forward);
+            const auto [column, top] =
+                shownAt(x, y, after.width, after.height, transposed, forward);
+            after.pixels[static_cast<size_t>(top) * after.width + column] =
+                before.at(fromColumn, fromTop);
         }
     }
-}
-
-// The raw order of a picture shown by a device scanning in the given way:
-// raw rows top to bottom, pixels left to right.
-sim::Picture scanned(const sim::Picture& shown, bool transposed, bool forward) {
-    sim::Picture raw = shown;
-    if (transposed)
-        std::swap(raw.width, raw.height);
-    forEachRawPixel(raw.width, raw.height, transposed, forward, [&](int x, int y, int c, int t) {
-        raw.pixels[static_cast<size_t>(y) * raw.width + x] = shown.at(c, t);
-    });
-    return raw;
-}
-
-// The picture a device scanning in the given way shows for raw rows `raw`.
-sim::Picture shown(const sim::Picture& raw, bool transposed, bool forward) {
-    sim::Picture picture = raw;
-    if (transposed)
-        std::swap(picture.width, picture.height);
-    forEachRawPixel(raw.width, raw.height, transposed, forward, [&](int x, int y, int c, int t) {
-        picture.pixels[static_cast<size_t>(t) * picture.width + c] = raw.at(x, y);
-    });
-    return picture;
+    return after;
 }
 
 struct Capture {
@@ -103,11 +91,9 @@ class EndToEnd : public ::testing::Test {
         serialShutdown();
         if (result.error == DownloadOk) {
             std::string directory = dir.path();
-            EXPECT_TRUE(bitmapSaveAuto(info, pixels, device.screenType, directory, device));
             std::string path;
             bitmapMakeAutoName(path, directory, device.name);
-            // The file just written is the one before the next free number.
-            path.replace(path.size() - 6, 2, "01");
+            EXPECT_TRUE(bitmapSaveAuto(info, pixels, device.screenType, directory, device));
             result.file = readBmp(path);
             std::remove(path.c_str());
         }
@@ -120,27 +106,20 @@ class EndToEnd : public ::testing::Test {
         ASSERT_EQ(c.error, DownloadOk);
         ASSERT_TRUE(c.file.has_value());
         const BmpImage& file = *c.file;
-        ASSERT_EQ(file.width, c.expected.width);
-        ASSERT_EQ(file.height, c.expected.height);
+        EXPECT_EQ(file.width, c.expected.width);
         EXPECT_TRUE(file.paddingIsZero());
-        const ProductRecord& row = ProductCatalogue[config.productId];
-        for (int y = 0; y < file.height; ++y) {
-            for (int x = 0; x < file.width; ++x) {
-                const uint8_t index = c.expected.at(x, y);
-                ASSERT_EQ(file.index(x, y), index) << "pixel " << x << ", " << y;
-            }
-        }
+        EXPECT_EQ(file.indices(), c.expected.pixels);
+        std::vector<uint8_t> table;
         for (uint32_t i = 0; i < file.colorsUsed; ++i) {
-            uint32_t expected;
             if (config.screen.recordFormat == 4) {
                 const sim::Rgb& rgb = c.expected.palette.at(i);
-                expected = uint32_t{rgb.blue} << 16 | uint32_t{rgb.green} << 8 | rgb.red;
+                table.insert(table.end(), {rgb.blue, rgb.green, rgb.red, 0});
             } else {
-                const RGBQUAD& q = row.palette[i];
-                expected = uint32_t{q.rgbBlue} << 16 | uint32_t{q.rgbGreen} << 8 | q.rgbRed;
+                const RGBQUAD& q = ProductCatalogue[config.productId].palette[i];
+                table.insert(table.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
             }
-            ASSERT_EQ(file.color(static_cast<uint8_t>(i)), expected) << "colour " << i;
         }
+        EXPECT_EQ(file.colorTable, table);
     }
 
     ScopedSleepRecorder sleeps;
@@ -152,13 +131,11 @@ TEST_F(EndToEnd, EveryKindOfProductInEveryOrientation) {
     for (uint16_t product : kOneProductOfEachKind) {
         for (int orientation = 0; orientation < 4; ++orientation) {
             sim::Config config = sim::presetForProduct(product);
-            // Keep the product's raw geometry: rearrange its picture so that
-            // the new scan order sends the same raw rows.
-            const sim::Picture raw =
-                scanned(config.picture, config.screen.transposed, config.screen.forward);
-            config.screen.transposed = orientation >= 2;
-            config.screen.forward = orientation % 2 == 0;
-            config.picture = shown(raw, config.screen.transposed, config.screen.forward);
+            const bool transposed = orientation >= 2;
+            const bool forward = orientation % 2 == 0;
+            config.picture = reoriented(config, transposed, forward);
+            config.screen.transposed = transposed;
+            config.screen.forward = forward;
             SCOPED_TRACE(testing::Message()
                          << "product " << product << ", transposed " << config.screen.transposed
                          << ", forward " << config.screen.forward);
@@ -170,12 +147,22 @@ TEST_F(EndToEnd, EveryKindOfProductInEveryOrientation) {
 }
 
 TEST_F(EndToEnd, MisbehavingReceiversStillGiveThePicture) {
-    for (const char* fault :
-         {"unknown-packets", "short-records", "noise", "ragged-palette", "bad-checksum=1"}) {
-        SCOPED_TRACE(fault);
-        sim::Config config = sim::presetForProduct(136);
-        ASSERT_TRUE(sim::applyFault(fault, config.faults));
-        expectSamePicture(capture(config), config);
+    struct Case {
+        const char* fault;
+        std::vector<uint16_t> products;
+    };
+    // Records of unknown type or cut short are read in the layout of each
+    // record format; the other faults do not depend on it.
+    const std::vector<uint16_t> oneOfEachFormat = {59, 101, 111, 136};
+    for (const Case& c :
+         {Case{"unknown-packets", oneOfEachFormat}, Case{"short-records", oneOfEachFormat},
+          Case{"noise", {136}}, Case{"ragged-palette", {136}}, Case{"bad-checksum=1", {136}}}) {
+        for (uint16_t product : c.products) {
+            SCOPED_TRACE(testing::Message() << c.fault << ", product " << product);
+            sim::Config config = sim::presetForProduct(product);
+            ASSERT_TRUE(sim::applyFault(c.fault, config.faults));
+            expectSamePicture(capture(config), config);
+        }
     }
 }
 
