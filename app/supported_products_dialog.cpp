@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "app/dialog_template.h"
-#include "app/product_list.h"
+#include "link/product_list.h"
 #include "app/resource_ids.h"
 #include "link/packet_link.h"
 #include "serial/serial_port.h"

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/product_list.h"
+#include "link/product_list.h"
 #include "capture/bitmap_file.h"
 #include "capture/progress.h"
 #include "capture/screen_download.h"

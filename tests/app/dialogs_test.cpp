@@ -21,7 +21,7 @@
 #include "app/dialog_template.h"
 #include "app/main_dialog.h"
 #include "app/output_directory_dialog.h"
-#include "app/product_list.h"
+#include "link/product_list.h"
 #include "app/qt_platform_hooks.h"
 #include "app/supported_products_dialog.h"
 #include "app/version_history.h"

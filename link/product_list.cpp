@@ -1,4 +1,4 @@
-#include "app/product_list.h"
+#include "link/product_list.h"
 
 #include <algorithm>
 #include <cstring>
