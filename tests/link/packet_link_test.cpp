@@ -76,7 +76,7 @@ class PacketSendTest : public ::testing::Test {
     ScopedFakeSerial fake;
 };
 
-TEST_F(PacketSendTest, TheReferenceFramesByteForByte) {
+TEST_F(PacketSendTest, FramesGoOutByteForByteWithEveryDleDoubled) {
     EXPECT_EQ(sent(10, {0x39, 0x00}), (Bytes{0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}));
     EXPECT_EQ(sent(10, {0x10, 0x00}),
               (Bytes{0x10, 0x0A, 0x02, 0x10, 0x10, 0x00, 0xE4, 0x10, 0x03}));
@@ -86,41 +86,25 @@ TEST_F(PacketSendTest, TheReferenceFramesByteForByte) {
     EXPECT_EQ(sent(254, {0x00}), (Bytes{0x10, 0xFE, 0x01, 0x00, 0x01, 0x10, 0x03}));
     EXPECT_EQ(sent(0x110A, {}), (Bytes{0x10, 0x0A, 0x00, 0xF6, 0x10, 0x03}))
         << "only the low byte of the ID goes out";
-}
+    const Bytes sixteen = sent(69, Bytes(16, 0x01));
+    EXPECT_EQ(Bytes(sixteen.begin(), sixteen.begin() + 4), (Bytes{0x10, 69, 0x10, 0x10}));
+    EXPECT_EQ(sixteen.size(), 2u + 2 + 16 + 1 + 2);
+    // The longest frame: size FF, 510 payload bytes, checksum, DLE ETX.
+    const Bytes dles = sent(69, Bytes(255, 0x10));
+    ASSERT_EQ(dles.size(), 2u + 1 + 510 + 1 + 2);
+    EXPECT_EQ(dles[513], static_cast<uint8_t>(-(69 + 255 + 255 * 0x10)));
 
-TEST_F(PacketSendTest, ASizeOfSixteenIsDoubled) {
-    const Bytes frame = sent(69, Bytes(16, 0x01));
-    ASSERT_GE(frame.size(), 4u);
-    EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 4), (Bytes{0x10, 69, 0x10, 0x10}));
-    EXPECT_EQ(frame.size(), 2u + 2 + 16 + 1 + 2);
-}
-
-TEST_F(PacketSendTest, AFullPayloadOfDlesIsDoubledThroughout) {
-    const Bytes frame = sent(69, Bytes(255, 0x10));
-    // DLE, ID, size FF, 510 payload bytes, checksum, DLE ETX.
-    ASSERT_EQ(frame.size(), 2u + 1 + 510 + 1 + 2);
-    EXPECT_EQ(frame[2], 0xFF);
-    const uint8_t checksum = static_cast<uint8_t>(-(69 + 255 + 255 * 0x10));
-    EXPECT_EQ(frame[513], checksum);
-}
-
-TEST_F(PacketSendTest, WordPayloadsAreLittleEndian) {
     fake.device.writes.clear();
     EXPECT_EQ(linkSendWord(10, 57), 0);
     EXPECT_EQ(fake.device.writes.at(0), (Bytes{0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}));
 }
 
-TEST(PacketSend, WithoutAPortNothingIsSent) {
-    ScopedFakeSerial fake;
-    const uint8_t payload[1] = {0};
-    EXPECT_EQ(linkSendPacket(254, payload, 1), -1);
-    EXPECT_TRUE(fake.device.writes.empty());
-}
-
-TEST_F(PacketSendTest, AnOverlongPayloadIsRefused) {
+TEST_F(PacketSendTest, NothingIsSentWithoutAPortOrForAnOverlongPayload) {
     fake.device.writes.clear();
     const Bytes payload(256, 0);
     EXPECT_EQ(linkSendPacket(69, payload.data(), 256), -1);
+    serialClose();
+    EXPECT_EQ(linkSendPacket(254, payload.data(), 1), -1);
     EXPECT_TRUE(fake.device.writes.empty());
 }
 
@@ -142,6 +126,9 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
          {0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03},
          {{10, {0xE4, 0}, 1}}},
         {"empty payload", {0x10, 0x31, 0x00, 0xCF, 0x10, 0x03}, {{0x31, {}, 1}}},
+        {"doubled size 16",
+         frameOf(0x45, plainPayload(16, 0x40)),
+         {{0x45, plainPayload(16, 0x40), 1}}},
         {"garbage before the frame",
          {0x00, 0xFF, 0x03, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
          {{6, {0xFC, 0}, 1}}},
@@ -178,18 +165,6 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
     }
 }
 
-TEST_F(PacketLinkTest, ASizeOfSixteenArrivesDoubledAndCountsOnce) {
-    const Bytes payload = plainPayload(16, 0x40);
-    const Bytes wire = frameOf(0x45, payload);
-    ASSERT_EQ(wire[2], 0x10);
-    ASSERT_EQ(wire[3], 0x10);
-    feed(wire);
-    const Taken t = takeOne();
-    EXPECT_EQ(t.id, 0x45);
-    EXPECT_EQ(t.payload, payload);
-    EXPECT_EQ(t.valid, 1);
-}
-
 TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsTheEntryAtTheWriteIndex) {
     feed({0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03});
     feed({0x10, 0x03});
@@ -201,8 +176,8 @@ TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsTheEntryAtTheWriteIndex) {
     EXPECT_LE(phantom.payload.size(), 255u);
 }
 
-TEST_F(PacketLinkTest, AnEmptyQueueGivesNoPacketAndCopiesNothing) {
-    uint8_t buffer[255 + 8];
+TEST_F(PacketLinkTest, TakingCopiesNothingFromAnEmptyQueueAndAtMost255Bytes) {
+    uint8_t buffer[255 + 16];
     std::memset(buffer, 0xAA, sizeof buffer);
     uint16_t id = 0;
     int32_t length = 99;
@@ -211,15 +186,9 @@ TEST_F(PacketLinkTest, AnEmptyQueueGivesNoPacketAndCopiesNothing) {
     EXPECT_EQ(id, 65535);
     EXPECT_EQ(length, 0);
     for (uint8_t b : buffer) ASSERT_EQ(b, 0xAA);
-}
 
-TEST_F(PacketLinkTest, AFullPayloadFillsExactlyTheCallersBuffer) {
     const Bytes payload = plainPayload(255, 0x21);
     feed(frameOf(69, payload));
-    uint8_t buffer[255 + 16];
-    std::memset(buffer, 0xAA, sizeof buffer);
-    uint16_t id = 0;
-    int32_t length = 0;
     EXPECT_EQ(linkTakePacket(id, buffer, length), 1);
     EXPECT_EQ(length, 255);
     EXPECT_EQ(Bytes(buffer, buffer + 255), payload);

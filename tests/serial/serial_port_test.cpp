@@ -17,29 +17,34 @@ using ::testing::IsEmpty;
 
 namespace {
 
+using Calls = std::vector<std::string>;
+
 std::vector<uint8_t> gHandled;
 void recordByte(uint8_t byte) {
     gHandled.push_back(byte);
 }
 
+const Calls kRateChangeTo9600 = {"purge 0x0f", "dtr 1", "configure 9600", "dtr 1", "purge 0x0f"};
+
 class SerialPortTest : public ::testing::Test {
   protected:
     void SetUp() override { gHandled.clear(); }
-
     // Opens port 1 and forgets the calls the open made.
     void openPort() {
         ASSERT_EQ(serialOpen(1), 1);
         fake.device.calls.clear();
+    }
+    void clearFlags() {
+        serialSetRxOverrun(0);
+        serialSetTxFull(0);
+        serialSetOtherError(0);
     }
 
     ScopedSleepRecorder sleeps;
     ScopedFakeSerial fake;
 };
 
-const std::vector<std::string> kRateChangeTo9600 = {"purge 0x0f", "dtr 1", "configure 9600",
-                                                    "dtr 1", "purge 0x0f"};
-
-TEST(SerialRates, ClassifyRateFollowsTheBands) {
+TEST(SerialRates, ClassifyAndIndexFollowTheBands) {
     struct Case {
         uint32_t rate;
         uint8_t index;  // 0: rejected
@@ -52,10 +57,10 @@ TEST(SerialRates, ClassifyRateFollowsTheBands) {
         {110592, 6, 115200}, {4000000, 6, 115200}, {0xFFFFFFFF, 6, 115200},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
         uint8_t index = 0xEE;
         uint32_t nominal = 0xDEADBEEF;
         const int32_t accepted = serialClassifyRate(c.rate, &index, &nominal);
-        SCOPED_TRACE(c.rate);
         EXPECT_EQ(accepted, c.index != 0 ? 1 : 0);
         EXPECT_EQ(index, c.index != 0 ? c.index : 0xEE) << "a rejected rate writes nothing";
         EXPECT_EQ(nominal, c.index != 0 ? c.nominal : 0xDEADBEEF);
@@ -64,13 +69,11 @@ TEST(SerialRates, ClassifyRateFollowsTheBands) {
     uint32_t nominal = 0;
     EXPECT_EQ(serialClassifyRate(20000, nullptr, &nominal), 1);
     EXPECT_EQ(nominal, 19200u);
-}
 
-TEST(SerialRates, RateForIndexUsesTheLowByte) {
-    const uint32_t expected[] = {0, 0, 9600, 19200, 38400, 57600, 115200, 0};
+    const uint32_t forIndex[] = {0, 0, 9600, 19200, 38400, 57600, 115200, 0};
     for (uint32_t index = 0; index < 8; ++index)
-        EXPECT_EQ(serialRateForIndex(index), expected[index]) << index;
-    EXPECT_EQ(serialRateForIndex(258), 9600u);
+        EXPECT_EQ(serialRateForIndex(index), forIndex[index]) << index;
+    EXPECT_EQ(serialRateForIndex(258), 9600u) << "only the low byte counts";
 }
 
 TEST(SerialLifecycle, EveryPortOperationFailsWhileUninitialised) {
@@ -97,7 +100,7 @@ TEST(SerialLifecycle, EveryPortOperationFailsWhileUninitialised) {
     EXPECT_THAT(sleeps.calls(), IsEmpty());
 }
 
-TEST_F(SerialPortTest, OpenConfiguresThePortAtNineSixHundredWithDtrRaised) {
+TEST_F(SerialPortTest, OpenSetsUpOnePortAndFailsWithoutLeavingOne) {
     serialSetPortDevice(2, "/dev/ttyACM7");
     ASSERT_EQ(serialOpen(2), 1);
     serialSetPortDevice(2, "/dev/ttyUSB0");
@@ -105,22 +108,26 @@ TEST_F(SerialPortTest, OpenConfiguresThePortAtNineSixHundredWithDtrRaised) {
                                                "purge 0x0f", "dtr 1"));
     EXPECT_EQ(serialBaudIndex(), 2);
     EXPECT_EQ(serialLastOpenError(), 0);
-    EXPECT_TRUE(sleeps.calls().empty());
+    EXPECT_THAT(sleeps.calls(), IsEmpty());
     EXPECT_EQ(serialPortDevice(1), "/dev/ttyS0");
     EXPECT_EQ(serialPortDevice(3), "");
-}
 
-TEST_F(SerialPortTest, FailedOpensReportWhyAndLeaveNoPort) {
+    fake.device.calls.clear();
+    EXPECT_EQ(serialOpen(2), 0);
+    EXPECT_EQ(serialLastOpenError(), EBUSY);
+    EXPECT_THAT(fake.device.calls, IsEmpty()) << "the open port is kept";
+    EXPECT_EQ(serialBytesWaiting(), 0);
+    serialClose();
+
+    fake.device.calls.clear();
     for (uint8_t port : {0, 3, 255}) {
         EXPECT_EQ(serialOpen(port), 0);
         EXPECT_EQ(serialLastOpenError(), EINVAL);
     }
     EXPECT_THAT(fake.device.calls, IsEmpty()) << "bad port numbers touch no device";
-
     fake.device.openError = EACCES;
     EXPECT_EQ(serialOpen(1), 0);
     EXPECT_EQ(serialLastOpenError(), EACCES);
-
     fake.device.openError = 0;
     fake.device.configureResults = {false, false};
     EXPECT_EQ(serialOpen(1), 0) << "a refused configuration closes the port";
@@ -130,21 +137,11 @@ TEST_F(SerialPortTest, FailedOpensReportWhyAndLeaveNoPort) {
     EXPECT_EQ(serialPoll(), -1);
 }
 
-TEST_F(SerialPortTest, ASecondOpenIsRefusedAndKeepsTheOpenPort) {
-    openPort();
-    EXPECT_EQ(serialOpen(2), 0);
-    EXPECT_EQ(serialLastOpenError(), EBUSY);
-    EXPECT_THAT(fake.device.calls, IsEmpty());
-    EXPECT_EQ(serialBaudIndex(), 2);
-    EXPECT_EQ(serialBytesWaiting(), 0);
-}
-
 TEST_F(SerialPortTest, RateChangesPurgePauseAndSetTheNominalRate) {
     openPort();
     EXPECT_EQ(serialSetBaudRate(9600), 1);
     EXPECT_EQ(fake.device.calls, kRateChangeTo9600) << "also when already at the rate";
     EXPECT_THAT(sleeps.calls(), ElementsAre(500u));
-
     EXPECT_EQ(serialSetBaudRate(60000), 1);
     EXPECT_EQ(fake.device.rate, 57600u);
     EXPECT_EQ(serialBaudIndex(), 5);
@@ -153,35 +150,31 @@ TEST_F(SerialPortTest, RateChangesPurgePauseAndSetTheNominalRate) {
     EXPECT_EQ(serialSetBaudRate(30000), 0);
     EXPECT_EQ(serialBaudIndex(), 5) << "a rejected rate changes nothing";
     EXPECT_THAT(fake.device.calls, IsEmpty());
-}
 
-TEST_F(SerialPortTest, ARefusedRateClosesThePortOnce) {
-    openPort();
     fake.device.configureResults = {false};
     EXPECT_EQ(serialSetBaudRate(115200), 0);
+    EXPECT_EQ(std::count(fake.device.calls.begin(), fake.device.calls.end(), "close"), 1)
+        << "a refused rate closes the port once";
     EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialPoll(), -1);
-    EXPECT_EQ(std::count(fake.device.calls.begin(), fake.device.calls.end(), "close"), 1);
 }
 
-TEST_F(SerialPortTest, CloseResetsTheRateDropsDtrAndPurges) {
+TEST_F(SerialPortTest, CloseResetsTheRateDropsDtrAndPurgesOnceEvenWhenTheResetFails) {
     openPort();
     serialClose();
-    std::vector<std::string> expected = kRateChangeTo9600;
+    Calls expected = kRateChangeTo9600;
     expected.insert(expected.end(), {"dtr 0", "purge 0x0f", "close"});
     EXPECT_EQ(fake.device.calls, expected);
     EXPECT_THAT(sleeps.calls(), ElementsAre(500u));
     EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialBytesWaiting(), -1);
-}
 
-TEST_F(SerialPortTest, AFailedResetInsideCloseFinishesTheCloseOnce) {
     openPort();
     fake.device.configureResults = {false};
     serialClose();
     EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0f", "dtr 1", "configure 9600", "dtr 0",
                                                "purge 0x0f", "close"));
-    EXPECT_THAT(sleeps.calls(), ElementsAre(500u)) << "no second close with its own reset";
+    EXPECT_THAT(sleeps.calls(), ElementsAre(500u, 500u)) << "no second close with its own reset";
     EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialOpen(1), 1) << "the layer is usable again";
 }
@@ -217,26 +210,20 @@ TEST_F(SerialPortTest, PollHandsEveryByteToTheHandlerInOrder) {
     fake.device.feed(std::vector<uint8_t>(70000, 0xA5));
     EXPECT_EQ(serialPoll(), 65535) << "at most 65535 bytes a poll";
     EXPECT_EQ(serialPoll(), 70000 - 65535);
-}
 
-TEST_F(SerialPortTest, AnOverrunPurgesTheInputAndReturnsTheCountWaiting) {
-    openPort();
-    serialSetByteHandler(recordByte);
-    fake.device.feed({1, 2, 3, 4});
-    fake.device.errorMasks = {lineerror::Overrun};
-    EXPECT_EQ(serialPoll(), 4);
+    gHandled.clear();
+    fake.device.feed({1, 2});
+    fake.device.failReads = 1;
+    EXPECT_EQ(serialPoll(), 0) << "a failed read";
     EXPECT_TRUE(gHandled.empty());
-    EXPECT_EQ(serialRxOverrun(), 1);
-    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0a"));
-    EXPECT_EQ(serialPoll(), 0) << "the input was discarded";
-    EXPECT_EQ(serialRxOverrun(), 1) << "sticky until cleared";
+    EXPECT_EQ(serialOtherError(), 1);
 }
 
-TEST_F(SerialPortTest, EachErrorMaskRaisesItsFlagsAndPurgesItsQueues) {
+TEST_F(SerialPortTest, LineErrorsRaiseTheirFlagsAndPurgeTheirQueues) {
     struct Case {
         uint32_t mask;
         uint8_t rx, tx, other;
-        std::vector<std::string> purges;
+        Calls purges;
     };
     const Case cases[] = {
         {lineerror::Overrun, 1, 0, 0, {"purge 0x0a"}},
@@ -248,12 +235,11 @@ TEST_F(SerialPortTest, EachErrorMaskRaisesItsFlagsAndPurgesItsQueues) {
         {lineerror::DeviceGone, 0, 0, 1, {}},
     };
     openPort();
+    serialSetByteHandler(recordByte);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mask);
         fake.device.calls.clear();
-        serialSetRxOverrun(0);
-        serialSetTxFull(0);
-        serialSetOtherError(0);
+        clearFlags();
         EXPECT_EQ(serialClassifyErrors(c.mask), 1);
         EXPECT_EQ(serialRxOverrun(), c.rx);
         EXPECT_EQ(serialTxFull(), c.tx);
@@ -261,30 +247,26 @@ TEST_F(SerialPortTest, EachErrorMaskRaisesItsFlagsAndPurgesItsQueues) {
         EXPECT_EQ(fake.device.calls, c.purges);
     }
     EXPECT_EQ(serialClassifyErrors(0), 0);
-    serialClose();
-    serialSetOtherError(0);
-    EXPECT_EQ(serialClassifyErrors(lineerror::Frame), 0) << "nothing without a port";
-    EXPECT_EQ(serialOtherError(), 0);
-}
 
-TEST_F(SerialPortTest, AFailedReadReturnsZeroAndRaisesTheOtherFlag) {
-    openPort();
-    serialSetByteHandler(recordByte);
-    fake.device.feed({1, 2});
-    fake.device.failReads = 1;
-    EXPECT_EQ(serialPoll(), 0);
+    // A poll after an overrun reads nothing and returns the count that waited.
+    fake.device.feed({1, 2, 3, 4});
+    fake.device.errorMasks = {lineerror::Overrun};
+    EXPECT_EQ(serialPoll(), 4);
     EXPECT_TRUE(gHandled.empty());
-    EXPECT_EQ(serialOtherError(), 1);
-}
+    EXPECT_EQ(serialPoll(), 0) << "the input was discarded";
+    EXPECT_EQ(serialRxOverrun(), 1) << "sticky until cleared";
 
-TEST_F(SerialPortTest, BytesWaitingCountsWithoutReading) {
-    openPort();
+    // Counting the waiting bytes reads nothing; a handled error counts as none.
     fake.device.feed({1, 2, 3});
     EXPECT_EQ(serialBytesWaiting(), 3);
     fake.device.errorMasks = {lineerror::Frame};
-    EXPECT_EQ(serialBytesWaiting(), 0) << "a handled line error reads as nothing waiting";
-    EXPECT_EQ(serialOtherError(), 1);
+    EXPECT_EQ(serialBytesWaiting(), 0);
     EXPECT_EQ(serialBytesWaiting(), 3);
+
+    serialClose();
+    clearFlags();
+    EXPECT_EQ(serialClassifyErrors(lineerror::Frame), 0) << "nothing without a port";
+    EXPECT_EQ(serialOtherError(), 0);
 }
 
 TEST_F(SerialPortTest, FlushClearsBothQueuesAndRaisesDtr) {
@@ -305,9 +287,7 @@ TEST_F(SerialPortTest, ErrorFlagsSurviveOpenCloseInitAndShutdown) {
     serialClose();
     serialShutdown();
     serialInit();
-    EXPECT_EQ(serialRxOverrun(), 1);
-    EXPECT_EQ(serialTxFull(), 1);
-    EXPECT_EQ(serialOtherError(), 1);
+    EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError(), 3);
 }
 
 }  // namespace
