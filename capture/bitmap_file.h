@@ -7,8 +7,9 @@
 // place only once every write, the flush to disk and the close succeeded.
 //
 // Failures are told to the user here, in a message box captioned "Lumagrab":
-// "ERROR: Unable to open file <path>" when the file cannot be created (or the
-// generated path does not fit kBitmapPathSize), "ERROR: Unable to write file
+// "ERROR: Unable to open file <path>" when the file cannot be created (the
+// generated path does not fit kBitmapPathSize, or what stands at the path is a
+// directory or a file that may not be written), "ERROR: Unable to write file
 // <path>" when writing it failed. The save operations then return false and
 // leave no file behind; a file that was to be replaced keeps its contents.
 #pragma once
