@@ -107,8 +107,6 @@ TEST(Catalogue, SupportsCaptureDecidesOnTypeFormatAndPalette) {
     for (const ProductRecord& row : ProductCatalogue) capturable += catalogueSupportsCapture(&row);
     EXPECT_EQ(capturable, 87);
     EXPECT_FALSE(catalogueSupportsCapture(nullptr));
-    for (int id : {144, 170, 208, 210})
-        EXPECT_TRUE(catalogueSupportsCapture(&ProductCatalogue[id]));
 
     struct Case {
         uint8_t screenType;
