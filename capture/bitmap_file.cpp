@@ -10,21 +10,14 @@
 #include <cstring>
 #include <vector>
 
+#include "capture/file_commit.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kCaption = "Lumagrab";
-constexpr const char* kOpenError = "ERROR: Unable to open file";
-constexpr const char* kWriteError = "ERROR: Unable to write file";
 constexpr uint32_t kFileHeaderBytes = 14;
 constexpr uint32_t kInfoHeaderBytes = 40;
 constexpr uint32_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;
-
-void reportFileError(const char* what, const std::string& path) {
-    platformMessageBox(std::string(what) + " " + path, kCaption,
-                       msgbox::Ok | msgbox::IconExclamation);
-}
 
 // --- File layout -----------------------------------------------------------
 
@@ -64,93 +57,20 @@ std::array<uint8_t, kHeadersBytes> encodeHeaders(const BITMAPINFOHEADER& header,
     return bytes;
 }
 
-// --- Writing a file whole or not at all ---------------------------------------
-
-enum class WriteResult { Written, OpenFailed, WriteFailed };
-
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates a new temporary file beside `path`; -1 when none can be created.
-int createTemporaryBeside(const std::string& path, std::string& temporary) {
-    static unsigned serial = 0;
-    const std::string directory = directoryOf(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = directory + "/.lumagrab-" + std::to_string(getpid()) + "-" +
-                    std::to_string(serial++) + ".tmp";
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-bool writeAll(int fd, std::span<const uint8_t> data) {
-    while (!data.empty()) {
-        const ssize_t written = write(fd, data.data(), data.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data = data.subspan(static_cast<size_t>(written));
-    }
-    return true;
-}
-
-// Renaming would replace a file that could not be opened for writing, or
-// even a directory; such a path is refused as if it could not be created.
-bool mayReplace(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
-}
-
-WriteResult writeWholeFile(const std::string& path,
-                           std::initializer_list<std::span<const uint8_t>> parts) {
-    if (!mayReplace(path))
-        return WriteResult::OpenFailed;
-    std::string temporary;
-    const int fd = createTemporaryBeside(path, temporary);
-    if (fd < 0)
-        return WriteResult::OpenFailed;
-    bool ok = true;
-    for (std::span<const uint8_t> part : parts) ok = ok && writeAll(fd, part);
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return WriteResult::WriteFailed;
-    }
-    return WriteResult::Written;
-}
-
 bool saveBitmap(const std::string& path, const BitmapInfo& info, std::span<const uint8_t> pixels,
                 uint8_t screenType) {
     const uint32_t colorTableBytes = bitmapColorTableBytes(screenType);
     if (pixels.size() != info.header.biSizeImage ||
         uint64_t{kHeadersBytes} + colorTableBytes + pixels.size() > UINT32_MAX) {
-        reportFileError(kWriteError, path);
+        fileReportFailure(FileWriteResult::WriteFailed, path);
         return false;
     }
     const auto headers = encodeHeaders(info.header, colorTableBytes);
     const auto* colorTable = reinterpret_cast<const uint8_t*>(info.palette);
-    switch (writeWholeFile(path, {headers, {colorTable, colorTableBytes}, pixels})) {
-        case WriteResult::Written:
-            return true;
-        case WriteResult::OpenFailed:
-            reportFileError(kOpenError, path);
-            return false;
-        case WriteResult::WriteFailed:
-            reportFileError(kWriteError, path);
-            return false;
-    }
-    return false;
+    const FileWriteResult result =
+        fileWriteWhole(path, {headers, {colorTable, colorTableBytes}, pixels});
+    fileReportFailure(result, path);
+    return result == FileWriteResult::Written;
 }
 
 // --- Generated names -------------------------------------------------------
@@ -219,10 +139,10 @@ bool bitmapMakeAutoName(std::string& path, std::string& outputDirectory, const c
 }
 
 bool bitmapSaveAs(const BitmapInfo& info, std::span<const uint8_t> pixels, uint8_t screenType,
-                  std::string& outputDirectory, const DeviceInfo* device) {
+                  std::string& outputDirectory, const DeviceInfo* device, std::string* savedPath) {
     SaveDialogRequest request;
     if (device != nullptr && !bitmapMakeAutoName(request.fileName, outputDirectory, device->name)) {
-        reportFileError(kOpenError, request.fileName);
+        fileReportFailure(FileWriteResult::OpenFailed, request.fileName);
         return false;
     }
     request.title = "Save Bitmap";
@@ -234,20 +154,25 @@ bool bitmapSaveAs(const BitmapInfo& info, std::span<const uint8_t> pixels, uint8
     if (!platformSaveDialog(request, chosen) || chosen.empty())
         return false;
     if (chosen.size() >= kBitmapPathSize) {
-        reportFileError(kOpenError, chosen);
+        fileReportFailure(FileWriteResult::OpenFailed, chosen);
         return false;
     }
-    return saveBitmap(chosen, info, pixels, screenType);
+    if (!saveBitmap(chosen, info, pixels, screenType))
+        return false;
+    if (savedPath != nullptr)
+        *savedPath = chosen;
+    return true;
 }
 
 bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uint8_t screenType,
-                    std::string& outputDirectory, const DeviceInfo& device) {
+                    std::string& outputDirectory, const DeviceInfo& device,
+                    std::string* savedPath) {
     removeTrailingSeparator(outputDirectory);
     const std::string stem = cleanDeviceName(device.name);
     std::string path;
     for (uint32_t number = 1;; ++number) {
         if (!findFreeName(outputDirectory, stem, number, path)) {
-            reportFileError(kOpenError, path);
+            fileReportFailure(FileWriteResult::OpenFailed, path);
             return false;
         }
         // Claim the name before writing, so that no file is ever replaced;
@@ -258,7 +183,7 @@ bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uin
             break;
         }
         if (errno != EEXIST) {
-            reportFileError(kOpenError, path);
+            fileReportFailure(FileWriteResult::OpenFailed, path);
             return false;
         }
     }
@@ -266,5 +191,7 @@ bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uin
         unlink(path.c_str());
         return false;
     }
+    if (savedPath != nullptr)
+        *savedPath = path;
     return true;
 }

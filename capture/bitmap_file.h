@@ -39,13 +39,17 @@ bool bitmapMakeAutoName(std::string& path, std::string& outputDirectory, const c
 // Asks for a file name with the Save dialog ("Save Bitmap", starting in
 // `outputDirectory`, proposing a generated name when `device` is given) and
 // writes the file there, replacing a file the user agreed to replace. Returns
-// false when the dialog was cancelled or the file could not be written.
+// false when the dialog was cancelled or the file could not be written. The
+// path written goes to `savedPath` when one is given.
 bool bitmapSaveAs(const BitmapInfo& info, std::span<const uint8_t> pixels, uint8_t screenType,
-                  std::string& outputDirectory, const DeviceInfo* device);
+                  std::string& outputDirectory, const DeviceInfo* device,
+                  std::string* savedPath = nullptr);
 
 // Writes the file under a generated name in `outputDirectory`, without any
 // dialog. The name is created exclusively, so an existing file is never
 // replaced: a name that appears meanwhile moves the search on to the next
-// number. Returns false when the file could not be written.
+// number. Returns false when the file could not be written. The path written
+// goes to `savedPath` when one is given.
 bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uint8_t screenType,
-                    std::string& outputDirectory, const DeviceInfo& device);
+                    std::string& outputDirectory, const DeviceInfo& device,
+                    std::string* savedPath = nullptr);

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "link/product_list.h"
 #include "capture/bitmap_file.h"
 #include "capture/progress.h"
 #include "capture/screen_download.h"
@@ -22,6 +21,7 @@
 #include "cli/terminal_progress.h"
 #include "link/device_link.h"
 #include "link/packet_link.h"
+#include "link/product_list.h"
 #include "platform/platform.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -87,9 +87,7 @@ int listPorts(std::ostream& out) {
 // --- query, detect -----------------------------------------------------------
 
 void printIdentity(std::ostream& out, const Identity& id, const ReceiverSession& session) {
-    out << "Product ID: "
-        << (id.productId >= 0 ? std::to_string(id.productId) : std::string("not in the catalogue"))
-        << '\n'
+    out << "Product ID: " << id.productId << '\n'
         << "Device Type: " << id.info.name << '\n'
         << "Software Version: " << id.version << '\n'
         << "Port: " << session.devicePath(session.chosenPort()) << '\n'
@@ -190,8 +188,7 @@ bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options
         std::error_code ignored;
         std::filesystem::create_directories(directory, ignored);
     }
-    bitmapMakeAutoName(savedPath, directory, id.info.name);
-    return bitmapSaveAuto(c.info, c.pixels, screenType, directory, id.info);
+    return bitmapSaveAuto(c.info, c.pixels, screenType, directory, id.info, &savedPath);
 }
 
 // Waits between captures; false when asked to stop meanwhile.

@@ -8,14 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/platform.h"
+#include "capture/file_commit.h"
 
 namespace {
-
-void reportFileError(const char* what, const std::string& path) {
-    platformMessageBox(std::string(what) + " " + path, "Lumagrab",
-                       msgbox::Ok | msgbox::IconExclamation);
-}
 
 bool encodePng(const IndexedPicture& picture, std::vector<uint8_t>& png) {
     std::vector<uint8_t> colormap;
@@ -38,33 +33,6 @@ bool encodePng(const IndexedPicture& picture, std::vector<uint8_t>& png) {
                                               0, colormap.data()) != 0;
     png.resize(size);
     png_image_free(&image);
-    return ok;
-}
-
-// Writes `bytes` to a new file beside `path` and renames it into place.
-bool replaceFileWith(const std::string& path, const std::vector<uint8_t>& bytes, bool& opened) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    opened = fd >= 0;
-    if (!opened) {
-        return false;
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    bool ok = done == bytes.size() && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-    }
     return ok;
 }
 
@@ -108,14 +76,10 @@ bool pngSave(const BitmapInfo& info, std::span<const uint8_t> pixels, const std:
     IndexedPicture picture;
     std::vector<uint8_t> png;
     if (!indexedPictureOf(info, pixels, picture) || !encodePng(picture, png)) {
-        reportFileError("ERROR: Unable to write file", path);
+        fileReportFailure(FileWriteResult::WriteFailed, path);
         return false;
     }
-    bool opened = false;
-    if (!replaceFileWith(path, png, opened)) {
-        reportFileError(opened ? "ERROR: Unable to write file" : "ERROR: Unable to open file",
-                        path);
-        return false;
-    }
-    return true;
+    const FileWriteResult result = fileWriteWhole(path, {png});
+    fileReportFailure(result, path);
+    return result == FileWriteResult::Written;
 }

@@ -15,19 +15,6 @@ namespace {
 constexpr size_t kVersionTextSize = 256;
 constexpr const char* kNotConnected = "<Not Connected>";
 
-// The catalogue row the device's copy was taken from, or -1.
-int32_t productIdOf(const DeviceInfo& info) {
-    for (uint32_t id = 0; id < catalogueSize(); ++id) {
-        const ProductRecord& row = ProductCatalogue[id];
-        if (std::strncmp(row.name, info.name, kProductNameSize) == 0 &&
-            row.screenType == info.screenType && row.recordFormat == info.recordFormat &&
-            row.palette == info.palette && row.postProcess == info.postProcess) {
-            return static_cast<int32_t>(id);
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
 std::string portOpenProblem(const std::string& path, int error) {
@@ -147,11 +134,10 @@ bool ReceiverSession::identify(Identity& identity) {
     std::strncpy(identity.info.name, kNotConnected, sizeof identity.info.name - 1);
     char version[kVersionTextSize] = {};
     std::strncpy(version, kNotConnected, sizeof version - 1);
-    if (deviceQueryProduct(identity.info, version, sizeof version) != 0) {
+    if (deviceQueryProduct(identity.info, version, sizeof version, &identity.productId) != 0) {
         return false;
     }
     identity.version = version;
-    identity.productId = productIdOf(identity.info);
     return true;
 }
 

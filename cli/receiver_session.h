@@ -18,7 +18,7 @@
 struct Identity {
     DeviceInfo info{};
     std::string version;
-    int32_t productId = -1;  // -1 when the reply named no product of the catalogue
+    uint16_t productId = 0;  // as the receiver reported it, also outside the catalogue
 };
 
 class ReceiverSession {

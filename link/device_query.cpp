@@ -22,8 +22,10 @@ void copyCatalogueRow(uint32_t productId, DeviceInfo& info) {
 }
 
 void takeProductReply(const Packet& reply, DeviceInfo& info, char* versionText,
-                      size_t versionTextSize) {
+                      size_t versionTextSize, uint16_t* reportedId) {
     const uint32_t productId = payloadValue(reply, 0, 2);
+    if (reportedId != nullptr)
+        *reportedId = static_cast<uint16_t>(productId);
     const uint32_t version = payloadValue(reply, 2, 2);
     if (productId < catalogueSize())
         copyCatalogueRow(productId, info);
@@ -33,7 +35,8 @@ void takeProductReply(const Packet& reply, DeviceInfo& info, char* versionText,
 
 }  // namespace
 
-uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize) {
+uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize,
+                           uint16_t* productId) {
     const uint8_t request[1] = {0};
     linkSendPacket(PacketId::ProductQuery, request, sizeof request);
     TickPacer pacer;
@@ -48,7 +51,7 @@ uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTe
             // a later reply in the same pass wins.
             takeWaitingUntil([&](const Packet& p) {
                 if (p.length > 0 && p.id == PacketId::ProductReply) {
-                    takeProductReply(p, info, versionText, versionTextSize);
+                    takeProductReply(p, info, versionText, versionTextSize, productId);
                     answered = true;
                 }
                 return false;

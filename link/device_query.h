@@ -11,6 +11,9 @@
 // catalogue; others leave it as it was) and the version is written into
 // `versionText` as "%2.2f" of version / 100, e.g. "2.50" (always, cut to
 // `versionTextSize` and NUL-terminated).
+// The product ID the device reported goes to `productId` when one is given,
+// also for IDs outside the catalogue.
 // Returns 0 when the device answered, 1 when 400 ticks passed whose poll read
 // nothing (2 s; also without a port). The request is sent once.
-uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize);
+uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize,
+                           uint16_t* productId = nullptr);

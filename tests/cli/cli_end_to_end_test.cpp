@@ -148,6 +148,7 @@ TEST_F(CliAgainstReceiver, ProductOutsideTheCatalogueIsNotConnected) {
     auto sim = receiver(c);
     const Outcome r = run({"--port", sim->slavePath(), "query"});
     ASSERT_EQ(r.exit, ExitDone) << r.err;
+    EXPECT_EQ(valueOf(r.out, "Product ID"), "211");
     EXPECT_EQ(valueOf(r.out, "Device Type"), "<Not Connected>");
     EXPECT_EQ(valueOf(r.out, "Software Version"), "0.05");
 }
