@@ -26,15 +26,15 @@ int scaleRounded(int a, int b, int c) {
     return (a * b + c / 2) / c;
 }
 
-QLabel* makeLabel(QWidget* parent, const ControlSpec& spec, Qt::Alignment horizontal) {
-    auto* label = new QLabel(QString::fromUtf8(spec.caption), parent);
+QLabel* makeLabel(QWidget* parent, const ControlSpec& item, Qt::Alignment horizontal) {
+    auto* label = new QLabel(QString::fromUtf8(item.caption), parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(horizontal | Qt::AlignTop);
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const ControlSpec& spec, bool isDefault) {
-    auto* button = new QPushButton(QString::fromUtf8(spec.caption), parent);
+QPushButton* makeButton(QWidget* parent, const ControlSpec& item, bool isDefault) {
+    auto* button = new QPushButton(QString::fromUtf8(item.caption), parent);
     button->setAutoDefault(true);
     button->setDefault(isDefault);
     return button;
@@ -83,19 +83,19 @@ void connectStandardButton(QDialog* dialog, QWidget* control, int id) {
         QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
 }
 
-QWidget* makeControl(QWidget* parent, const ControlSpec& spec) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    switch (spec.kind) {
+QWidget* makeControl(QWidget* parent, const ControlSpec& item) {
+    const QString caption = QString::fromUtf8(item.caption);
+    switch (item.kind) {
         case ControlKind::DefPushButton:
-            return makeButton(parent, spec, true);
+            return makeButton(parent, item, true);
         case ControlKind::PushButton:
-            return makeButton(parent, spec, false);
+            return makeButton(parent, item, false);
         case ControlKind::GroupBox:
             return new QGroupBox(caption, parent);
         case ControlKind::Text:
-            return makeLabel(parent, spec, Qt::AlignLeft);
+            return makeLabel(parent, item, Qt::AlignLeft);
         case ControlKind::RightText:
-            return makeLabel(parent, spec, Qt::AlignRight);
+            return makeLabel(parent, item, Qt::AlignRight);
         case ControlKind::AutoRadio:
             return new QRadioButton(caption, parent);
         case ControlKind::ProgressBar: {
@@ -182,12 +182,12 @@ QWidget* buildDialog(QDialog* dialog, const DialogTemplate& dialogTemplate, QMen
     layout->addWidget(client);
 
     QWidget* previous = nullptr;
-    for (const ControlSpec& spec : dialogTemplate.controls) {
-        QWidget* control = makeControl(client, spec);
-        if (spec.id != kNoControlId)
-            control->setObjectName(resourceObjectName(spec.id));
-        connectStandardButton(dialog, control, spec.id);
-        control->setGeometry(units.toPixels(spec.x, spec.y, spec.width, spec.height));
+    for (const ControlSpec& item : dialogTemplate.controls) {
+        QWidget* control = makeControl(client, item);
+        if (item.id != kNoControlId)
+            control->setObjectName(resourceObjectName(item.id));
+        connectStandardButton(dialog, control, item.id);
+        control->setGeometry(units.toPixels(item.x, item.y, item.width, item.height));
         if (control->focusPolicy() == Qt::NoFocus)
             continue;
         if (previous)

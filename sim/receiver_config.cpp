@@ -57,10 +57,10 @@ bool parseChunkIndex(std::string_view text, int& index) {
 
 }  // namespace
 
-bool applyFault(std::string_view spec, Faults& faults) {
-    const size_t eq = spec.find('=');
-    const std::string_view name = spec.substr(0, eq);
-    const std::string_view value = eq == std::string_view::npos ? "" : spec.substr(eq + 1);
+bool applyFault(std::string_view faultText, Faults& faults) {
+    const size_t eq = faultText.find('=');
+    const std::string_view name = faultText.substr(0, eq);
+    const std::string_view value = eq == std::string_view::npos ? "" : faultText.substr(eq + 1);
     if (name == "gap") {
         return eq != std::string_view::npos && parseGapSeconds(value, faults.chunkGapMs);
     }

@@ -153,7 +153,7 @@ Config presetForProduct(uint16_t productId);
 // "no-rates", "refuse-rate", "stop-after-header", "gap=SECONDS", "reverse",
 // "bad-checksum=K", "unknown-packets", "past-end", "short-records",
 // "ragged-palette", "noise", "drop-line". False for an unknown name or value.
-bool applyFault(std::string_view spec, Faults& faults);
+bool applyFault(std::string_view faultText, Faults& faults);
 // The names accepted by applyFault, for help texts.
 std::vector<std::string> faultNames();
 

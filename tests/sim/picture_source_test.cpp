@@ -206,11 +206,11 @@ TEST(FaultSwitches, EachNameSetsItsOwnSwitchOnly) {
     const sim::Faults none;
     for (std::string name : sim::faultNames()) {
         name = name.substr(0, name.find('='));
-        const std::string spec = name == "gap"            ? "gap=2.5"
+        const std::string faultText = name == "gap"            ? "gap=2.5"
                                  : name == "bad-checksum" ? "bad-checksum=3"
                                                           : name;
         sim::Faults f;
-        ASSERT_TRUE(sim::applyFault(spec, f)) << spec;
+        ASSERT_TRUE(sim::applyFault(faultText, f)) << faultText;
         const int changed =
             (f.silent != none.silent) + (f.answerSecondLinkCheck != none.answerSecondLinkCheck) +
             (f.noProductReply != none.noProductReply) + (f.noRateList != none.noRateList) +
@@ -221,7 +221,7 @@ TEST(FaultSwitches, EachNameSetsItsOwnSwitchOnly) {
             (f.unknownPackets != none.unknownPackets) + (f.chunkPastEnd != none.chunkPastEnd) +
             (f.shortRecords != none.shortRecords) + (f.raggedPalette != none.raggedPalette) +
             (f.noise != none.noise) + (f.dropLine != none.dropLine);
-        EXPECT_EQ(changed, 1) << spec;
+        EXPECT_EQ(changed, 1) << faultText;
     }
     EXPECT_EQ(sim::faultNames().size(), 15u);
     sim::Faults f;
