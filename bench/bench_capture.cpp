@@ -16,6 +16,8 @@
 #include "serial/serial_port.h"
 #include "sim/virtual_receiver.h"
 
+#include "bench/cpu_clock.h"
+
 namespace {
 
 // --- Post-processing and conversion of 320 x 240 at 8 bits per pixel --------
@@ -59,20 +61,6 @@ uint64_t gBytesReceived = 0;
 void countAndReceive(uint8_t byte) {
     ++gBytesReceived;
     linkReceiveByte(byte);
-}
-
-double threadCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Args: product ID, line rate.

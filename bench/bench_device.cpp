@@ -14,13 +14,9 @@
 #include "platform/platform.h"
 #include "serial/serial_port.h"
 
-namespace {
+#include "bench/cpu_clock.h"
 
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+namespace {
 
 // A port open on a pseudo-terminal whose far end stays silent.
 class SilentLine {

@@ -16,6 +16,8 @@
 #include "serial/serial_port.h"
 #include "serial/tick_timer.h"
 
+#include "bench/cpu_clock.h"
+
 namespace {
 
 // A stream of frames with 255-byte random payloads, DLEs doubled.
@@ -63,12 +65,6 @@ void BM_ReceivePath(benchmark::State& state) {
         state.SkipWithError("receive overflow");
 }
 BENCHMARK(BM_ReceivePath);
-
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // Waits `seconds` on the tick the way the protocol's loops do and reports the
 // processor time used by the whole process (waiter and timer thread) as a
