@@ -5,11 +5,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -26,8 +24,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-const char* const kUnavailablePrefix = "This build of GPS Lumagrab cannot talk to a GPS yet";
 
 // The expected controls, read from the window's design rather than the code.
 struct ExpectedControl {
@@ -105,14 +101,28 @@ bool isChecked(MainDialog& d, int id) {
     return item && item->isCheckable() && item->isChecked();
 }
 
+bool isChosen(MainDialog& d, int radioId) {
+    return qobject_cast<QRadioButton*>(control(d, radioId))->isChecked();
+}
+
 void choose(MainDialog& d, int id) {
     findMenuItem(d.menuBar(), id)->trigger();
 }
 
 std::vector<uint8_t> storedBytes(const std::string& path, const char* name) {
-    RegistryStore store(path, kSettingsKey);
+    const RegistryStore store(path, kSettingsKey);
     const RegistryValue* v = store.value(name);
     return v ? v->data : std::vector<uint8_t>{};
+}
+
+QString captionOf(QWidget* w) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return QString();
 }
 
 }  // namespace
@@ -124,7 +134,13 @@ class MainDialogTest : public QObject {
     std::unique_ptr<TempDir> dir_;
     std::string path_;
 
-    std::unique_ptr<MainDialog> open() { return std::make_unique<MainDialog>(path_); }
+    std::unique_ptr<MainDialog> openShown() {
+        auto d = std::make_unique<MainDialog>(path_);
+        d->show();
+        if (!QTest::qWaitForWindowExposed(d.get()))
+            qWarning("main window not exposed");
+        return d;
+    }
 
   private slots:
     void init() {
@@ -133,34 +149,21 @@ class MainDialogTest : public QObject {
     }
     void cleanup() { dir_.reset(); }
 
-    void dialogUnitsFollowTheFont() {
-        const DialogUnits units(dialogFont(DialogFont::Standard));
-        QVERIFY(units.baseWidth() > 0 && units.baseHeight() > 0);
+    void windowFollowsTemplate102AndStartsIdle() {
+        auto d = openShown();
+        const DialogUnits units(d->font());
         // Four horizontal units are one average character, eight vertical ones a line.
         QCOMPARE(units.toPixels(4, 8, 8, 16), QRect(units.baseWidth(), units.baseHeight(),
                                                     2 * units.baseWidth(), 2 * units.baseHeight()));
-        // Halves round up, as the dialog manager's arithmetic does.
-        const DialogUnits fixed(dialogFont(DialogFont::FixedPitch));
-        QCOMPARE(fixed.toPixels(1, 1).width(), (fixed.baseWidth() + 2) / 4);
-        QCOMPARE(fixed.toPixels(1, 1).height(), (fixed.baseHeight() + 4) / 8);
-    }
-
-    void windowCarriesEveryControlOfItsTemplate() {
-        auto d = open();
-        const DialogUnits units(d->font());
         for (const ExpectedControl& e : kTemplate102) {
             QWidget* w = control(*d, e.id);
             QVERIFY2(w, qPrintable(QString::number(e.id)));
             QCOMPARE(w->metaObject()->className(), e.className);
-            QString text;
-            if (auto* b = qobject_cast<QAbstractButton*>(w))
-                text = b->text();
-            if (auto* l = qobject_cast<QLabel*>(w))
-                text = l->text();
-            if (auto* g = qobject_cast<QGroupBox*>(w))
-                text = g->title();
-            QCOMPARE(text, QString(e.caption));
+            QCOMPARE(captionOf(w), QString(e.caption));
             QCOMPARE(w->geometry(), units.toPixels(e.x, e.y, e.width, e.height));
+            // Progress bar and percentage hidden and disabled, every command ready.
+            const bool busyOnly = e.id == 1002 || e.id == 1014;
+            QCOMPARE(w->isVisible() && w->isEnabled(), !busyOnly);
         }
         QVERIFY(qobject_cast<QPushButton*>(control(*d, 3))->isDefault());
         QVERIFY(qobject_cast<QLabel*>(control(*d, 1010))->alignment() & Qt::AlignRight);
@@ -168,97 +171,57 @@ class MainDialogTest : public QObject {
         QCOMPARE(d->windowTitle(), QString("GPS Lumagrab"));
         QVERIFY(!d->windowIcon().isNull());
         QVERIFY(!(d->windowFlags() & Qt::WindowMinMaxButtonsHint));
-
-        d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
         // A fixed size: the client area of the template under the menu bar.
         QCOMPARE(d->minimumSize(), d->maximumSize());
         QCOMPARE(d->height(), d->menuBar()->height() + units.toPixels(232, 95).height());
-    }
-
-    void tabOrderIsTemplateOrder() {
-        auto d = open();
-        d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
-        QList<int> order;
-        QWidget* start = control(*d, 3);
-        QWidget* w = start;
-        do {
-            if ((w->focusPolicy() & Qt::TabFocus) && w->objectName().startsWith("id")) {
-                order << w->objectName().mid(2).toInt();
-            }
-            w = w->nextInFocusChain();
-        } while (w != start);
-        QCOMPARE(order, (QList<int>{3, 2, 5, 1005, 1006, 4}));
-        QCOMPARE(QApplication::focusWidget(), start);
-    }
-
-    void startsIdleAndNotConnected() {
-        auto d = open();
-        d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
-        for (int id : {3, 2, 5, 4, 1005, 1006}) {
-            QVERIFY(control(*d, id)->isVisible());
-            QVERIFY(control(*d, id)->isEnabled());
-        }
-        for (int id : {1002, 1014}) {
-            QVERIFY(!control(*d, id)->isVisible());
-            QVERIFY(!control(*d, id)->isEnabled());
-        }
         QCOMPARE(QString(d->deviceInfo().name), QString("<Not Connected>"));
-        QCOMPARE(d->deviceInfo().screenType, uint8_t{0});
 
-        d->SetBusyLayout(true);
-        QVERIFY(!control(*d, 3)->isVisible() && control(*d, 1002)->isVisible());
-        QVERIFY(control(*d, 1014)->isEnabled() && !control(*d, 2)->isEnabled());
-        d->EnableCommands(false);
-        QVERIFY(!control(*d, 1006)->isEnabled());
+        QList<int> tabOrder;
+        QWidget* w = control(*d, 3);
+        QCOMPARE(QApplication::focusWidget(), w);
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->objectName().startsWith("id"))
+                tabOrder << w->objectName().mid(2).toInt();
+            w = w->nextInFocusChain();
+        } while (w != control(*d, 3));
+        QCOMPARE(tabOrder, (QList<int>{3, 2, 5, 1005, 1006, 4}));
     }
 
     void menuBarIsMenu135() {
-        auto d = open();
+        MainDialog d(path_);
         QStringList lines;
-        for (const QAction* top : d->menuBar()->actions()) {
+        for (const QAction* top : d.menuBar()->actions()) {
             lines << top->text();
             describeMenu(top->menu(), "  ", lines);
         }
         QCOMPARE(lines, kMenu135);
-        QCOMPARE(menuBarSubMenu(d->menuBar(), 1)->title(), QString("&Settings"));
-        QCOMPARE(subMenuAt(menuBarSubMenu(d->menuBar(), 1), 3)->title(), QString("Set &Baudrate"));
+        QCOMPARE(menuBarSubMenu(d.menuBar(), 1)->title(), QString("&Settings"));
+        QCOMPARE(subMenuAt(menuBarSubMenu(d.menuBar(), 1), 3)->title(), QString("Set &Baudrate"));
     }
 
     void firstRunStoresDefaultsAndShowsThem() {
-        auto d = open();
-        RegistryStore store(path_, kSettingsKey);
-        QVERIFY(!store.keyCreatedNow());
-        QCOMPARE(storedBytes(path_, "CommPort"), (std::vector<uint8_t>{1, 0, 0, 0}));
-        QCOMPARE(storedBytes(path_, "BaudRate"), (std::vector<uint8_t>{1, 0, 0, 0}));
-        QCOMPARE(storedBytes(path_, "AutoBaudRate"), (std::vector<uint8_t>{0, 0, 0, 0}));
-        QCOMPARE(storedBytes(path_, "AutoName"), std::vector<uint8_t>{0});
-        QCOMPARE(storedBytes(path_, "AutoSave"), std::vector<uint8_t>{0});
-        QCOMPARE(std::string(d->settings().outputPathText()), platformDefaultOutputDirectory());
-
-        QVERIFY(!isChecked(*d, 32778));
-        QVERIFY(!isChecked(*d, 32779));
-        QVERIFY(isChecked(*d, 32782));
-        for (int id : {32783, 32784, 32786, 32787, 32788}) QVERIFY(!isChecked(*d, id));
-        QVERIFY(qobject_cast<QRadioButton*>(control(*d, 1005))->isChecked());
-        QVERIFY(!qobject_cast<QRadioButton*>(control(*d, 1006))->isChecked());
+        MainDialog d(path_);
+        QVERIFY(!RegistryStore(path_, kSettingsKey).keyCreatedNow());
+        for (const char* name :
+             {"OutputPath", "CommPort", "BaudRate", "AutoBaudRate", "AutoName", "AutoSave"}) {
+            QVERIFY2(!storedBytes(path_, name).empty(), name);
+        }
+        for (int id : kRateItems) QCOMPARE(isChecked(d, id), id == 32782);
+        QVERIFY(!isChecked(d, 32778) && !isChecked(d, 32779));
+        QVERIFY(isChosen(d, 1005) && !isChosen(d, 1006));
     }
 
     void autoSaveImpliesAutoName() {
-        auto d = open();
-        choose(*d, 32779);  // Auto Save on
-        QVERIFY(isChecked(*d, 32779));
-        QVERIFY(isChecked(*d, 32778));
-        choose(*d, 32778);  // Auto Name cannot be switched off meanwhile
-        QVERIFY(isChecked(*d, 32778));
-        QCOMPARE(d->settings().autoName, 1);
-        choose(*d, 32779);  // Auto Save off leaves Auto Name on
-        QVERIFY(!isChecked(*d, 32779));
-        QVERIFY(isChecked(*d, 32778));
-        choose(*d, 32778);
-        QVERIFY(!isChecked(*d, 32778));
+        MainDialog d(path_);
+        choose(d, 32779);  // Auto Save on
+        QVERIFY(isChecked(d, 32779) && isChecked(d, 32778));
+        choose(d, 32778);  // Auto Name cannot be switched off meanwhile
+        QVERIFY(isChecked(d, 32778));
+        QCOMPARE(d.settings().autoName, 1);
+        choose(d, 32779);  // Auto Save off leaves Auto Name on
+        QVERIFY(!isChecked(d, 32779) && isChecked(d, 32778));
+        choose(d, 32778);
+        QVERIFY(!isChecked(d, 32778));
     }
 
     void storedFlagByteFFShowsCheckedAndOneToggleSavesZero() {
@@ -271,36 +234,28 @@ class MainDialogTest : public QObject {
             QVERIFY(!isChecked(d, 32778));
         }
         QCOMPARE(storedBytes(path, "AutoName"), std::vector<uint8_t>{0x00});
-        { MainDialog unchanged(path); }
-        QCOMPARE(storedBytes(path, "AutoName"), std::vector<uint8_t>{0x00});
     }
 
     void rateItemsMoveOnePlainCheckMark() {
-        auto d = open();
+        MainDialog d(path_);
         for (size_t i = 0; i < std::size(kRateItems); ++i) {
-            choose(*d, kRateItems[i]);
-            QCOMPARE(d->settings().baudRate, uint8_t(i + 1));
+            choose(d, kRateItems[i]);
+            QCOMPARE(d.settings().baudRate, uint8_t(i + 1));
             for (int id : kRateItems) {
-                QCOMPARE(isChecked(*d, id), id == kRateItems[i]);
-                QVERIFY(findMenuItem(d->menuBar(), id)->actionGroup() == nullptr);
+                QCOMPARE(isChecked(d, id), id == kRateItems[i]);
+                QVERIFY(findMenuItem(d.menuBar(), id)->actionGroup() == nullptr);
             }
         }
-        choose(*d, 32787);
-        choose(*d, 32787);  // choosing the checked item again keeps it checked
-        QVERIFY(isChecked(*d, 32787));
+        choose(d, 32788);  // choosing the checked item again keeps it checked
+        QVERIFY(isChecked(d, 32788));
     }
 
-    void outOfRangeRateChecksNoItem() {
-        const std::string path = writeSettingsFile(dir_->path(), "\"BaudRate\"=dword:00000009\n");
-        MainDialog d(path);
-        QCOMPARE(d.settings().baudRate, uint8_t{9});
-        for (int id : kRateItems) QVERIFY(!isChecked(d, id));
-    }
-
-    void outOfRangePortShowsTheInvalidPortMessageAndStarts() {
+    void outOfRangeStoredValuesStartWithoutHarm() {
         for (const char* port : {"00000000", "00000003"}) {
-            const std::string path =
-                writeSettingsFile(dir_->path(), std::string("\"CommPort\"=dword:") + port + "\n");
+            const std::string path = writeSettingsFile(
+                dir_->path(), std::string("\"CommPort\"=dword:") + port +
+                                  "\n\"BaudRate\"=dword:00000009\n\"OutputPath\"=\"" +
+                                  std::string(600, 'x') + "\"\n");
             ScopedMessageBoxRecorder messages;
             {
                 MainDialog d(path);
@@ -310,20 +265,15 @@ class MainDialogTest : public QObject {
                                      "setting.      "));
                 QCOMPARE(messages.shown()[0].caption, std::string("GPS Lumagrab"));
                 QCOMPARE(messages.shown()[0].style, msgbox::IconStop);
-                QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1005))->isChecked());
-                QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1006))->isChecked());
+                QVERIFY(!isChosen(d, 1005) && !isChosen(d, 1006));
                 QVERIFY(control(d, 3)->isEnabled());
+                QCOMPARE(d.settings().baudRate, uint8_t{9});
+                for (int id : kRateItems) QVERIFY(!isChecked(d, id));
+                QCOMPARE(std::string(d.settings().outputPathText()),
+                         platformDefaultOutputDirectory());
             }
             QCOMPARE(storedBytes(path, "CommPort")[0], uint8_t(port[7] - '0'));
         }
-    }
-
-    void badStoredValuesStartWithoutHarm() {
-        const std::string path = writeSettingsFile(
-            dir_->path(), "\"OutputPath\"=\"" + std::string(600, 'x') + "\"\n\"BaudRate\"=hex:\n");
-        MainDialog d(path);
-        QCOMPARE(std::string(d.settings().outputPathText()), platformDefaultOutputDirectory());
-        QVERIFY(isChecked(d, 32782));
     }
 
     void settingsAreSavedOnlyWhenTheWindowGoes_data() {
@@ -335,27 +285,18 @@ class MainDialogTest : public QObject {
     }
     void settingsAreSavedOnlyWhenTheWindowGoes() {
         QFETCH(int, way);
-        auto d = open();
-        d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        auto d = openShown();
         choose(*d, 32788);
         choose(*d, 32779);
         QCOMPARE(storedBytes(path_, "BaudRate")[0], uint8_t{1});  // not yet
-
-        switch (way) {
-            case 0:
-                qobject_cast<QPushButton*>(control(*d, 2))->click();
-                break;
-            case 1:
-                QTest::keyClick(d.get(), Qt::Key_Escape);
-                break;
-            case 2:
-                d->close();
-                break;
-            case 3:
-                choose(*d, 32777);
-                break;
-        }
+        if (way == 0)
+            qobject_cast<QPushButton*>(control(*d, 2))->click();
+        if (way == 1)
+            QTest::keyClick(d.get(), Qt::Key_Escape);
+        if (way == 2)
+            d->close();
+        if (way == 3)
+            choose(*d, 32777);
         QVERIFY(!d->isVisible());
         QCOMPARE(d->result(), int(QDialog::Rejected));
         d.reset();
@@ -390,51 +331,35 @@ class MainDialogTest : public QObject {
         QVERIFY(!fileExists(path));
     }
 
-    void deviceCommandsSayTheyAreNotConnected() {
-        auto d = open();
-        ScopedMessageBoxRecorder messages;
-        for (int id : {3, 32774, 5, 32772, 4, 32773}) QVERIFY(d->OnCommand(id));
-        QCOMPARE(messages.shown().size(), size_t{6});
-        for (const auto& shown : messages.shown()) {
-            QVERIFY(shown.text.rfind(kUnavailablePrefix, 0) == 0);
-            QCOMPARE(shown.caption, std::string("GPS Lumagrab"));
-        }
-        QCOMPARE(qobject_cast<QLabel*>(control(*d, 1012))->text(), QString("<Not Connected>"));
-        QVERIFY(!d->OnCommand(12345));
-    }
-
-    void portButtonsChooseThePortAndShowTheirDevices() {
+    void portButtonsDeviceCommandsAndCommPortsDialog() {
         const std::string path = writeSettingsFile(
             dir_->path(), "\"Com2Device\"=\"/dev/serial/by-id/usb-adapter-port0\"\n");
         {
             MainDialog d(path);
-            QCOMPARE(control(d, 1005)->toolTip(), QString("/dev/ttyS0"));
             QCOMPARE(control(d, 1006)->toolTip(), QString("/dev/serial/by-id/usb-adapter-port0"));
             QCOMPARE(serialPortDevice(2), std::string("/dev/serial/by-id/usb-adapter-port0"));
             ScopedMessageBoxRecorder messages;
             qobject_cast<QRadioButton*>(control(d, 1006))->click();
             QCOMPARE(d.settings().commPort, uint8_t{2});
-            QVERIFY(qobject_cast<QRadioButton*>(control(d, 1006))->isChecked());
-            QVERIFY(!qobject_cast<QRadioButton*>(control(d, 1005))->isChecked());
-            QCOMPARE(messages.shown().size(), size_t{1});  // the search is not connected yet
-        }
-        QCOMPARE(storedBytes(path, "CommPort")[0], uint8_t{2});
-    }
+            QVERIFY(isChosen(d, 1006) && !isChosen(d, 1005));
+            // The port's search and the device commands are not connected yet, and say so.
+            for (int id : {3, 32774, 5, 32772, 4, 32773}) QVERIFY(d.OnCommand(id));
+            QVERIFY(!d.OnCommand(12345));
+            QCOMPARE(messages.shown().size(), size_t{7});
+            for (const auto& shown : messages.shown())
+                QVERIFY(shown.text.starts_with("This build of GPS Lumagrab cannot talk to a GPS"));
 
-    void commPortsDialogChangesTheDevicePaths() {
-        {
-            auto d = open();
             onNextModal<CommPortsDialog>([](CommPortsDialog* dialog) {
-                auto* field = findControl<QComboBox>(dialog, 1034);
-                field->setEditText("/dev/ttyACM3");
-                qobject_cast<QPushButton*>(findControl<QWidget>(dialog, 1))->click();
+                findControl<QComboBox>(dialog, 1034)->setEditText("/dev/ttyACM3");
+                findControl<QPushButton>(dialog, 1)->click();
             });
-            QVERIFY(d->OnCommand(32790));
-            QCOMPARE(d->settings().com1Device, std::string("/dev/ttyACM3"));
-            QCOMPARE(control(*d, 1005)->toolTip(), QString("/dev/ttyACM3"));
+            QVERIFY(d.OnCommand(32790));
+            QCOMPARE(control(d, 1005)->toolTip(), QString("/dev/ttyACM3"));
             QCOMPARE(serialPortDevice(1), std::string("/dev/ttyACM3"));
         }
-        QCOMPARE(settingsRead(path_).com1Device, std::string("/dev/ttyACM3"));
+        const AppSettings stored = settingsRead(path);
+        QCOMPARE(stored.commPort, uint8_t{2});
+        QCOMPARE(stored.com1Device, std::string("/dev/ttyACM3"));
     }
 };
 

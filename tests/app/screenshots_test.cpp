@@ -13,7 +13,6 @@
 #include "app/about_dialog.h"
 #include "app/comm_ports_dialog.h"
 #include "app/main_dialog.h"
-#include "app/main_menu.h"
 #include "app/output_directory_dialog.h"
 #include "app/qt_platform_hooks.h"
 #include "app/supported_products_dialog.h"
@@ -23,34 +22,19 @@
 
 namespace {
 
-// Checks that the picture was written whole, at the widget's size.
+// Checks that the picture was written whole, at the size it was drawn.
 void verifySaved(const QString& path, const QSize& size) {
     QVERIFY2(!path.isEmpty(), "screenshot not written");
-    const QImage written(path);
-    QCOMPARE(written.size(), size);
+    QCOMPARE(QImage(path).size(), size);
 }
 
-// The window with one menu (and optionally one of its sub-menus) drawn open
-// over it, where they would appear.
-QImage windowWithMenus(MainDialog& window, const std::vector<QMenu*>& menus) {
-    QRect area = window.rect();
-    for (QMenu* menu : menus) area |= QRect(window.mapFromGlobal(menu->pos()), menu->size());
-    QImage canvas(area.size(), QImage::Format_ARGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.drawPixmap(-area.topLeft(), window.grab());
-    for (QMenu* menu : menus) {
-        painter.drawPixmap(window.mapFromGlobal(menu->pos()) - area.topLeft(), menu->grab());
-    }
-    return canvas;
-}
-
-QMenu* openMenu(MainDialog& window, int position) {
-    QMenuBar* bar = window.menuBar();
-    QAction* title = bar->actions()[position];
-    QMenu* menu = title->menu();
-    menu->popup(bar->mapToGlobal(bar->actionGeometry(title).bottomLeft()));
-    return menu;
+// Pops `menu` up under `anchor` (a menu bar or menu) at the item `title`.
+void popUp(QWidget* anchor, QAction* title) {
+    if (auto* bar = qobject_cast<QMenuBar*>(anchor))
+        title->menu()->popup(bar->mapToGlobal(bar->actionGeometry(title).bottomLeft()));
+    else
+        title->menu()->popup(
+            anchor->mapToGlobal(static_cast<QMenu*>(anchor)->actionGeometry(title).topRight()));
 }
 
 }  // namespace
@@ -76,51 +60,54 @@ class ScreenshotsTest : public QObject {
         removeQtPlatformHooks();
     }
 
-    void mainWindow() {
-        verifySaved(saveScreenshot(window_.get(), "main_window"), window_->size());
+    // The window with a menu (and perhaps one of its sub-menus) drawn open
+    // over it, where they appear.
+    void mainWindowAndEachMenu_data() {
+        QTest::addColumn<int>("menu");
+        QTest::addColumn<int>("subMenu");
+        QTest::newRow("main_window") << -1 << -1;
+        QTest::newRow("menu_file") << 0 << -1;
+        QTest::newRow("menu_settings") << 1 << -1;
+        QTest::newRow("menu_settings_baudrate") << 1 << 3;
+        QTest::newRow("menu_help") << 2 << -1;
     }
-
-    void eachMenuOpened_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("File") << 0 << "menu_file";
-        QTest::newRow("Settings") << 1 << "menu_settings";
-        QTest::newRow("Help") << 2 << "menu_help";
-    }
-    void eachMenuOpened() {
-        QFETCH(int, position);
-        QFETCH(QString, name);
-        QMenu* menu = openMenu(*window_, position);
-        QVERIFY(QTest::qWaitForWindowExposed(menu));
-        const QImage picture = windowWithMenus(*window_, {menu});
-        QVERIFY(picture.save(screenshotPath(name)));
-        verifySaved(screenshotPath(name), picture.size());
-        menu->hide();
-    }
-
-    void baudRateSubMenuOpened() {
-        QMenu* settings = openMenu(*window_, 1);
-        QVERIFY(QTest::qWaitForWindowExposed(settings));
-        QAction* baud = settings->actions()[3];
-        QMenu* rates = baud->menu();
-        rates->popup(settings->mapToGlobal(settings->actionGeometry(baud).topRight()));
-        QVERIFY(QTest::qWaitForWindowExposed(rates));
-        const QImage picture = windowWithMenus(*window_, {settings, rates});
-        QVERIFY(picture.save(screenshotPath("menu_settings_baudrate")));
-        rates->hide();
-        settings->hide();
+    void mainWindowAndEachMenu() {
+        QFETCH(int, menu);
+        QFETCH(int, subMenu);
+        std::vector<QMenu*> open;
+        QWidget* anchor = window_->menuBar();
+        for (int position : {menu, subMenu}) {
+            if (position < 0)
+                break;
+            QAction* title = anchor->actions()[position];
+            popUp(anchor, title);
+            QVERIFY(QTest::qWaitForWindowExposed(title->menu()));
+            open.push_back(title->menu());
+            anchor = title->menu();
+        }
+        QRect area = window_->rect();
+        for (QMenu* m : open) area |= QRect(window_->mapFromGlobal(m->pos()), m->size());
+        QImage canvas(area.size(), QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        painter.drawPixmap(-area.topLeft(), window_->grab());
+        for (QMenu* m : open)
+            painter.drawPixmap(window_->mapFromGlobal(m->pos()) - area.topLeft(), m->grab());
+        painter.end();
+        const QString path = screenshotPath(QTest::currentDataTag());
+        QVERIFY(canvas.save(path));
+        verifySaved(path, canvas.size());
+        for (auto m = open.rbegin(); m != open.rend(); ++m) (*m)->hide();
     }
 
     void dialogs() {
         AboutDialog about(window_.get());
         SupportedProductsDialog products(window_.get());
         OutputDirectoryDialog directory(dir_->path(), window_.get());
-        CommPortsDialog ports("/dev/ttyS0", "/dev/serial/by-id/usb-Orvane_Cable_0001-if00-port0",
-                              window_.get(), [] {
-                                  return std::vector<std::string>{
-                                      "/dev/serial/by-id/usb-Orvane_Cable_0001-if00-port0",
-                                      "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"};
-                              });
+        const std::string cable = "/dev/serial/by-id/usb-Orvane_Cable_0001-if00-port0";
+        CommPortsDialog ports("/dev/ttyS0", cable, window_.get(), [&] {
+            return std::vector<std::string>{cable, "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"};
+        });
         const std::pair<QDialog*, const char*> shots[] = {{&about, "dialog_about"},
                                                           {&products, "dialog_supported_products"},
                                                           {&directory, "dialog_output_directory"},
@@ -137,24 +124,21 @@ class ScreenshotsTest : public QObject {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<uint>("style");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("invalid directory")
+        QTest::newRow("message_invalid_directory")
             << "Invalid directory entered.  Please re-enter a valid directory."
-            << "Set Output Directory" << uint(msgbox::IconInformation)
-            << "message_invalid_directory";
-        QTest::newRow("invalid port")
+            << "Set Output Directory" << uint(msgbox::IconInformation);
+        QTest::newRow("message_invalid_port")
             << "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.      "
-            << "GPS Lumagrab" << uint(msgbox::IconStop) << "message_invalid_port";
+            << "GPS Lumagrab" << uint(msgbox::IconStop);
     }
     void messageBoxes() {
         QFETCH(QString, text);
         QFETCH(QString, caption);
         QFETCH(uint, style);
-        QFETCH(QString, name);
         QString saved;
         QSize size;
         onNextModal<QMessageBox>([&](QMessageBox* box) {
-            saved = saveScreenshot(box, name);
+            saved = saveScreenshot(box, QTest::currentDataTag());
             size = box->size();
             box->button(QMessageBox::Ok)->click();
         });
