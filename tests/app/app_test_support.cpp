@@ -10,12 +10,12 @@ std::string writeSettingsFile(const std::string& dir, const std::string& valueLi
     return path;
 }
 
-QString screenshotPath(const QString& name) {
+bool saveScreenshot(const QImage& picture, const QString& name) {
     QDir().mkpath(QStringLiteral(LUMAGRAB_SCREENSHOT_DIR));
-    return QStringLiteral(LUMAGRAB_SCREENSHOT_DIR "/%1.png").arg(name);
+    const QString path = QStringLiteral(LUMAGRAB_SCREENSHOT_DIR "/%1.png").arg(name);
+    return picture.save(path) && QImage(path).size() == picture.size();
 }
 
-QString saveScreenshot(QWidget* widget, const QString& name) {
-    const QString path = screenshotPath(name);
-    return widget->grab().save(path) ? path : QString();
+bool saveScreenshot(QWidget* widget, const QString& name) {
+    return saveScreenshot(widget->grab().toImage(), name);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -37,7 +38,8 @@ void onNextModal(std::function<void(Dialog*)> act) {
 // A settings file in a fresh temporary directory, with given value lines.
 std::string writeSettingsFile(const std::string& dir, const std::string& valueLines);
 
-// Saves `widget` (rendered offscreen) as NAME.png in the screenshot folder.
-// Returns the file's path, or empty when it could not be written.
-QString saveScreenshot(QWidget* widget, const QString& name);
-QString screenshotPath(const QString& name);
+// Writes `picture` as NAME.png in the screenshot folder under the build
+// folder, for a person to look at. True when it reads back whole.
+bool saveScreenshot(const QImage& picture, const QString& name);
+// The same for `widget`, rendered offscreen.
+bool saveScreenshot(QWidget* widget, const QString& name);

@@ -32,9 +32,6 @@
 
 namespace {
 
-const std::string kInvalidDirectory =
-    "Invalid directory entered.  Please re-enter a valid directory.";
-
 QPushButton* button(QWidget* dialog, int id) {
     return findControl<QPushButton>(dialog, id);
 }
@@ -43,9 +40,19 @@ QLineEdit* directoryField(QWidget* dialog) {
     return findControl<QLineEdit>(dialog, 1020);
 }
 
-std::string currentDirectory() {
-    return std::filesystem::current_path().string();
+QString currentDirectory() {
+    return QString::fromStdString(std::filesystem::current_path().string());
 }
+
+QString canonical(const std::string& path) {
+    return QString::fromStdString(std::filesystem::canonical(path).string());
+}
+
+// The Qt forms of the platform seams, for one test.
+struct QtPlatformHooks {
+    QtPlatformHooks() { installQtPlatformHooks(); }
+    ~QtPlatformHooks() { removeQtPlatformHooks(); }
+};
 
 }  // namespace
 
@@ -54,7 +61,7 @@ class DialogsTest : public QObject {
 
   private:
     std::unique_ptr<TempDir> dir_;
-    std::string startDirectory_;
+    std::filesystem::path startDirectory_;
 
     // A main window whose stored output directory is `outputPath`.
     std::unique_ptr<MainDialog> windowWithOutputPath(const std::string& outputPath) {
@@ -65,7 +72,7 @@ class DialogsTest : public QObject {
   private slots:
     void init() {
         dir_ = std::make_unique<TempDir>();
-        startDirectory_ = currentDirectory();
+        startDirectory_ = std::filesystem::current_path();
     }
     void cleanup() {
         std::filesystem::current_path(startDirectory_);
@@ -75,12 +82,15 @@ class DialogsTest : public QObject {
     // --- Set Output Directory ----------------------------------------------
 
     void storedPathIsShownOnlyWhenItIsADirectoryAndCancelStoresWhatWasShown() {
+        bool pictured = false;
         for (const bool present : {false, true}) {
             const std::string stored = present ? dir_->path() : dir_->file("gone");
             auto window = windowWithOutputPath(stored);
             QString shown = "not looked at";
             onNextModal<OutputDirectoryDialog>([&](OutputDirectoryDialog* d) {
                 shown = directoryField(d)->text();
+                if (present)
+                    pictured = saveScreenshot(d, "dialog_output_directory");
                 directoryField(d)->setText("/");  // typed, not confirmed
                 button(d, 2)->click();
             });
@@ -89,8 +99,8 @@ class DialogsTest : public QObject {
             QCOMPARE(shown.toStdString(), expected);
             QCOMPARE(std::string(window->settings().outputPathText()), expected);
         }
-        // Showing a stored directory makes it the current one.
-        QCOMPARE(currentDirectory(), std::filesystem::canonical(dir_->path()).string());
+        QCOMPARE(currentDirectory(), canonical(dir_->path()));  // the shown one
+        QVERIFY(pictured);
     }
 
     void wrongEntryIsRefusedUntilARightOneIsGivenAndStoredAsTyped() {
@@ -99,32 +109,26 @@ class DialogsTest : public QObject {
         const QString wrong = QString::fromStdString(dir_->file("no such place"));
         const QString right = "lower case/";  // relative to the shown directory
         ScopedMessageBoxRecorder messages;
-        bool stayedOpen = false;
-        QString selected;
-        std::string bufferAfterRefusal = "unset";
-        int result = -1;
+        QStringList seen;
         onNextModal<OutputDirectoryDialog>([&](OutputDirectoryDialog* d) {
             directoryField(d)->setText(wrong);
             button(d, 1)->click();
-            stayedOpen = d->isVisible();
-            selected = directoryField(d)->selectedText();
-            bufferAfterRefusal = d->path();
+            seen << (d->isVisible() ? "open" : "closed") << directoryField(d)->selectedText()
+                 << QString::fromStdString(d->path());
             directoryField(d)->setText(right);
             QTest::keyClick(directoryField(d), Qt::Key_Return);  // Enter is OK
-            result = d->result();
+            seen << QString::number(d->result());
         });
         window->OnCommand(32776);
 
+        QCOMPARE(seen, (QStringList{"open", wrong, "", QString::number(QDialog::Accepted)}));
         QCOMPARE(messages.shown().size(), size_t{1});
-        QCOMPARE(messages.shown()[0].text, kInvalidDirectory);
+        QCOMPARE(messages.shown()[0].text,
+                 std::string("Invalid directory entered.  Please re-enter a valid directory."));
         QCOMPARE(messages.shown()[0].caption, std::string("Set Output Directory"));
         QCOMPARE(messages.shown()[0].style, msgbox::Ok | msgbox::IconInformation);
-        QVERIFY(stayedOpen);
-        QCOMPARE(selected, wrong);
-        QCOMPARE(bufferAfterRefusal, std::string());
-        QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(QString::fromStdString(std::string(window->settings().outputPathText())), right);
-        QCOMPARE(currentDirectory(), std::filesystem::canonical(dir_->file("lower case")).string());
+        QCOMPARE(currentDirectory(), canonical(dir_->file("lower case")));
     }
 
     void entryIsCutToFiveHundredElevenBytesBeforeItIsChecked() {
@@ -132,7 +136,6 @@ class DialogsTest : public QObject {
         std::string path = dir_->path();
         while (path.size() < 511)
             path += "/" + std::string(std::min<size_t>(200, 510 - path.size()), 'd');
-        QCOMPARE(path.size(), size_t{511});
         std::filesystem::create_directories(path);
         const std::string typed = path + "/" + std::string(600 - 512, 'x');
 
@@ -146,20 +149,21 @@ class DialogsTest : public QObject {
     }
 
     void browseFillsTheFieldFromAChooser() {
-        std::filesystem::create_directory(dir_->file("picked"));
+        const std::string picked = dir_->file("picked");
+        std::filesystem::create_directory(picked);
         OutputDirectoryDialog dialog(dir_->path(), nullptr);
         dialog.show();
         onNextModal<QFileDialog>([&](QFileDialog* chooser) {
-            chooser->setDirectory(QString::fromStdString(dir_->file("picked")));
+            chooser->setDirectory(QString::fromStdString(picked));
             static_cast<QDialog*>(chooser)->accept();  // as the Choose button does
         });
         button(&dialog, 1032)->click();
-        QCOMPARE(directoryField(&dialog)->text(), QString::fromStdString(dir_->file("picked")));
+        QCOMPARE(directoryField(&dialog)->text().toStdString(), picked);
     }
 
     // --- About ---------------------------------------------------------------
 
-    void versionHistoryHasItsForm() {
+    void aboutShowsTheVersionHistoryInItsForm() {
         const QString text = kVersionHistory;
         QCOMPARE(text.size(), qsizetype{1355});
         QVERIFY(text.endsWith("\r\n"));
@@ -186,27 +190,29 @@ class DialogsTest : public QObject {
             previousVersion = version;
             previousDate = date;
         }
-    }
 
-    void aboutShowsTheHistoryFromItsFirstLine() {
         AboutDialog about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QCOMPARE(about.windowTitle(), QString("About GPSLumagrab"));
         auto* history = findControl<QPlainTextEdit>(&about, 1027);
         QVERIFY(history->isReadOnly());
         QCOMPARE(history->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(history->toPlainText(), QString(kVersionHistory).remove('\r'));
+        QCOMPARE(history->toPlainText(), QString(text).remove('\r'));
         QCOMPARE(history->cursorForPosition(QPoint(2, 2)).block().blockNumber(), 0);
-        QCOMPARE(findControl<QLabel>(&about, 1021)->text(), QString("Version History:"));
         QVERIFY(button(&about, 1)->isDefault());
         QCOMPARE(QApplication::focusWidget(), button(&about, 1));
+        QVERIFY(saveScreenshot(&about, "dialog_about"));
     }
 
     // --- Supported Products --------------------------------------------------
 
-    void productListMatchesTheCatalogue() {
+    void productListMatchesTheCatalogueAndOpeningClearsTheErrorFlags() {
+        serialSetRxOverrun(1);
+        serialSetTxFull(1);
+        serialSetOtherError(1);
+        linkSetOverflow(1);
         SupportedProductsDialog dialog;
+        QCOMPARE(serialRxOverrun() + serialTxFull() + serialOtherError() + linkOverflow(), 0);
         QCOMPARE(dialog.windowTitle(), QString("Lumagrab Help"));
         QCOMPARE(findControl<QLabel>(&dialog, 1029)->text(), QString("Supported Products:"));
         QCOMPARE(findControl<QLabel>(&dialog, 1031)->text(), QString("Product IDs:"));
@@ -226,18 +232,9 @@ class DialogsTest : public QObject {
         QCOMPARE(shown.size(), qsizetype{87});
         QCOMPARE(shown, expected);
         QVERIFY(!shown.join('\n').contains("Invalid Device"));
-    }
-
-    void openingClearsTheStickyErrorFlags() {
-        serialSetRxOverrun(1);
-        serialSetTxFull(1);
-        serialSetOtherError(1);
-        linkSetOverflow(1);
-        SupportedProductsDialog dialog;
-        QCOMPARE(serialRxOverrun(), uint8_t{0});
-        QCOMPARE(serialTxFull(), uint8_t{0});
-        QCOMPARE(serialOtherError(), uint8_t{0});
-        QCOMPARE(linkOverflow(), uint8_t{0});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(saveScreenshot(&dialog, "dialog_supported_products"));
     }
 
     void productLinesPadToColumn27AndSortIgnoringCaseInArrivalOrder() {
@@ -245,9 +242,8 @@ class DialogsTest : public QObject {
         QCOMPARE(supportedProductLine(std::string(25, 'n'), 7), std::string(25, 'n') + " 7");
         QCOMPARE(supportedProductLine(std::string(30, 'n'), 210), std::string(30, 'n') + " 210");
         std::vector<std::string> lines;
-        for (const char* line : {"Zeta 1", "beta 3", "alpha 2", "Beta 3", "BETA 3"}) {
+        for (const char* line : {"Zeta 1", "beta 3", "alpha 2", "Beta 3", "BETA 3"})
             insertSorted(lines, line);
-        }
         QCOMPARE(lines,
                  (std::vector<std::string>{"alpha 2", "beta 3", "Beta 3", "BETA 3", "Zeta 1"}));
     }
@@ -255,17 +251,23 @@ class DialogsTest : public QObject {
     // --- Set Comm Ports ------------------------------------------------------
 
     void commPortsOffersTheDevicesAndKeepsTypedPaths() {
-        const std::vector<std::string> present = {"/dev/serial/by-id/usb-X-port0", "/dev/ttyUSB0",
-                                                  "/dev/ttyS0"};
-        CommPortsDialog dialog("/dev/ttyS0", "/dev/ttyUSB7", nullptr, [&] { return present; });
+        const QStringList present = {"/dev/serial/by-id/usb-Orvane_Cable_0001-if00-port0",
+                                     "/dev/ttyUSB0", "/dev/ttyS0"};
+        CommPortsDialog dialog("/dev/ttyS0", "/dev/ttyUSB7", nullptr, [&] {
+            std::vector<std::string> paths;
+            for (const QString& p : present) paths.push_back(p.toStdString());
+            return paths;
+        });
         auto* com1 = findControl<QComboBox>(&dialog, 1034);
         auto* com2 = findControl<QComboBox>(&dialog, 1036);
         QStringList offered;
         for (int i = 0; i < com1->count(); ++i) offered << com1->itemText(i);
-        QCOMPARE(offered,
-                 (QStringList{"/dev/serial/by-id/usb-X-port0", "/dev/ttyUSB0", "/dev/ttyS0"}));
+        QCOMPARE(offered, present);
         QCOMPARE(com1->currentText(), QString("/dev/ttyS0"));
         QCOMPARE(com2->currentText(), QString("/dev/ttyUSB7"));  // absent now, kept anyway
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(saveScreenshot(&dialog, "dialog_comm_ports"));
 
         ScopedMessageBoxRecorder messages;
         com2->setEditText("   ");
@@ -279,66 +281,80 @@ class DialogsTest : public QObject {
         com2->setEditText(" /dev/ttyACM0 ");
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.com1Device(), std::string("/dev/serial/by-id/usb-X-port0"));
+        QCOMPARE(dialog.com1Device(), present[0].toStdString());
         QCOMPARE(dialog.com2Device(), std::string("/dev/ttyACM0"));
     }
 
     // --- The Qt side of the platform seams -----------------------------------
 
-    void messageBoxShowsCaptionTextIconAndReturnsTheButton_data() {
+    // Each row also leaves a picture of its message box, named by the row.
+    void messageBoxShowsTextCaptionIconOnTheWindowThreadAndReturnsTheButton_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
         QTest::addColumn<uint>("style");
         QTest::addColumn<int>("icon");
         QTest::addColumn<int>("press");
         QTest::addColumn<int>("answer");
-        QTest::newRow("stop, OK") << uint(msgbox::IconStop) << int(QMessageBox::Critical)
-                                  << int(QMessageBox::Ok) << msgbox::IdOk;
-        QTest::newRow("exclamation, cancel")
-            << uint(msgbox::OkCancel | msgbox::IconExclamation) << int(QMessageBox::Warning)
-            << int(QMessageBox::Cancel) << msgbox::IdCancel;
-        QTest::newRow("information, yes")
-            << uint(msgbox::YesNo | msgbox::IconInformation) << int(QMessageBox::Information)
-            << int(QMessageBox::Yes) << msgbox::IdYes;
-        QTest::newRow("question, no")
-            << uint(msgbox::YesNo | msgbox::IconQuestion) << int(QMessageBox::Question)
-            << int(QMessageBox::No) << msgbox::IdNo;
+        QTest::addColumn<bool>("fromWorker");
+        QTest::newRow("message_invalid_port")
+            << "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.      "
+            << "GPS Lumagrab" << uint(msgbox::IconStop) << int(QMessageBox::Critical)
+            << int(QMessageBox::Ok) << msgbox::IdOk << false;
+        QTest::newRow("message_invalid_directory")
+            << "Invalid directory entered.  Please re-enter a valid directory."
+            << "Set Output Directory" << uint(msgbox::IconInformation)
+            << int(QMessageBox::Information) << int(QMessageBox::Ok) << msgbox::IdOk << true;
+        QTest::newRow("message_warning_cancelled")
+            << "Two lines   \nof warning"
+            << "Caption" << uint(msgbox::OkCancel | msgbox::IconExclamation)
+            << int(QMessageBox::Warning) << int(QMessageBox::Cancel) << msgbox::IdCancel << false;
+        QTest::newRow("message_question_no")
+            << "Replace it?"
+            << "Lumagrab" << uint(msgbox::YesNo | msgbox::IconQuestion)
+            << int(QMessageBox::Question) << int(QMessageBox::No) << msgbox::IdNo << true;
+        QTest::newRow("message_plain_yes")
+            << "Go on?"
+            << "Lumagrab" << uint(msgbox::YesNo) << int(QMessageBox::NoIcon)
+            << int(QMessageBox::Yes) << msgbox::IdYes << false;
     }
-    void messageBoxShowsCaptionTextIconAndReturnsTheButton() {
+    void messageBoxShowsTextCaptionIconOnTheWindowThreadAndReturnsTheButton() {
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
         QFETCH(uint, style);
         QFETCH(int, icon);
         QFETCH(int, press);
         QFETCH(int, answer);
-        installQtPlatformHooks();
+        QFETCH(bool, fromWorker);
+        QtPlatformHooks hooks;
         QStringList seen;
+        QThread* shownOn = nullptr;
+        bool pictured = false;
         onNextModal<QMessageBox>([&](QMessageBox* box) {
-            seen << box->windowTitle() << box->text() << QString::number(box->icon());
+            seen << box->text() << box->windowTitle() << QString::number(box->icon());
+            shownOn = QThread::currentThread();
+            pictured = saveScreenshot(box, QTest::currentDataTag());
             box->button(QMessageBox::StandardButton(press))->click();
         });
-        const int result = platformMessageBox("Line one   \nLine two", "Caption", style);
-        removeQtPlatformHooks();
-        QCOMPARE(result, answer);
-        QCOMPARE(seen, (QStringList{"Caption", "Line one   \nLine two", QString::number(icon)}));
-    }
-
-    void messageBoxFromAWorkerThreadIsShownOnTheWindowThread() {
-        installQtPlatformHooks();
-        QThread* shownOn = nullptr;
-        onNextModal<QMessageBox>([&](QMessageBox* box) {
-            shownOn = QThread::currentThread();
-            box->button(QMessageBox::Yes)->click();
-        });
-        std::atomic<int> answer{0};
-        std::unique_ptr<QThread> worker(QThread::create(
-            [&] { answer = platformMessageBox("Replace it?", "Lumagrab", msgbox::YesNo); }));
-        worker->start();
-        QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
-        worker->wait();
-        removeQtPlatformHooks();
-        QCOMPARE(answer.load(), msgbox::IdYes);
+        std::atomic<int> result{0};
+        auto show = [&] {
+            result = platformMessageBox(text.toStdString(), caption.toStdString(), style);
+        };
+        if (fromWorker) {
+            std::unique_ptr<QThread> worker(QThread::create(show));
+            worker->start();
+            QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
+            worker->wait();
+        } else {
+            show();
+        }
+        QCOMPARE(result.load(), answer);
+        QCOMPARE(seen, (QStringList{text, caption, QString::number(icon)}));
         QCOMPARE(shownOn, QApplication::instance()->thread());
+        QVERIFY(pictured);
     }
 
     void saveDialogOffersTheRequestAddsTheExtensionAndCancelChoosesNothing() {
-        installQtPlatformHooks();
+        QtPlatformHooks hooks;
         SaveDialogRequest request;
         request.title = "Save Screen";
         request.filters = {{"Bitmap Files (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}};
@@ -362,9 +378,7 @@ class DialogsTest : public QObject {
             QTest::keyClicks(name, "screen");
             static_cast<QDialog*>(d)->accept();
         });
-        const bool saved = platformSaveDialog(request, chosen);
-        removeQtPlatformHooks();
-        QVERIFY(saved);
+        QVERIFY(platformSaveDialog(request, chosen));
         const QString dir = QString::fromStdString(dir_->path());
         QCOMPARE(seen,
                  (QStringList{"Save Screen", "Bitmap Files (*.bmp)", "All Files (*)",
@@ -373,7 +387,7 @@ class DialogsTest : public QObject {
     }
 
     void pumpRunsPendingWorkOnTheWindowThreadOnly() {
-        installQtPlatformHooks();
+        QtPlatformHooks hooks;
         bool ran = false;
         QMetaObject::invokeMethod(
             qApp, [&] { ran = true; }, Qt::QueuedConnection);
@@ -382,7 +396,6 @@ class DialogsTest : public QObject {
         worker->wait();
         QVERIFY(!ran);  // a worker's pump leaves the window's queue alone
         platformPumpOneMessage();
-        removeQtPlatformHooks();
         QVERIFY(ran);
     }
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -185,6 +186,45 @@ class MainDialogTest : public QObject {
             w = w->nextInFocusChain();
         } while (w != control(*d, 3));
         QCOMPARE(tabOrder, (QList<int>{3, 2, 5, 1005, 1006, 4}));
+        QVERIFY(saveScreenshot(d.get(), "main_window"));
+    }
+
+    // Pictures of the window with a menu (and perhaps one of its sub-menus)
+    // drawn open over it, where they appear.
+    void screenshotsOfEachMenuOpened_data() {
+        QTest::addColumn<int>("menu");
+        QTest::addColumn<int>("subMenu");
+        QTest::newRow("menu_file") << 0 << -1;
+        QTest::newRow("menu_settings") << 1 << -1;
+        QTest::newRow("menu_settings_baudrate") << 1 << 3;
+        QTest::newRow("menu_help") << 2 << -1;
+    }
+    void screenshotsOfEachMenuOpened() {
+        QFETCH(int, menu);
+        QFETCH(int, subMenu);
+        auto d = openShown();
+        QMenuBar* bar = d->menuBar();
+        QAction* title = bar->actions()[menu];
+        std::vector<QMenu*> open = {title->menu()};
+        open[0]->popup(bar->mapToGlobal(bar->actionGeometry(title).bottomLeft()));
+        QVERIFY(QTest::qWaitForWindowExposed(open[0]));
+        if (subMenu >= 0) {
+            QAction* item = open[0]->actions()[subMenu];
+            open.push_back(item->menu());
+            open[1]->popup(open[0]->mapToGlobal(open[0]->actionGeometry(item).topRight()));
+            QVERIFY(QTest::qWaitForWindowExposed(open[1]));
+        }
+        QRect area = d->rect();
+        for (QMenu* m : open) area |= QRect(d->mapFromGlobal(m->pos()), m->size());
+        QImage canvas(area.size(), QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        painter.drawPixmap(-area.topLeft(), d->grab());
+        for (QMenu* m : open)
+            painter.drawPixmap(d->mapFromGlobal(m->pos()) - area.topLeft(), m->grab());
+        painter.end();
+        QVERIFY(saveScreenshot(canvas, QTest::currentDataTag()));
+        for (auto m = open.rbegin(); m != open.rend(); ++m) (*m)->hide();
     }
 
     void menuBarIsMenu135() {
@@ -199,20 +239,16 @@ class MainDialogTest : public QObject {
         QCOMPARE(subMenuAt(menuBarSubMenu(d.menuBar(), 1), 3)->title(), QString("Set &Baudrate"));
     }
 
-    void firstRunStoresDefaultsAndShowsThem() {
+    void firstRunShowsTheDefaultsAndTheMenusKeepTheirRules() {
         MainDialog d(path_);
         QVERIFY(!RegistryStore(path_, kSettingsKey).keyCreatedNow());
         for (const char* name :
              {"OutputPath", "CommPort", "BaudRate", "AutoBaudRate", "AutoName", "AutoSave"}) {
             QVERIFY2(!storedBytes(path_, name).empty(), name);
         }
-        for (int id : kRateItems) QCOMPARE(isChecked(d, id), id == 32782);
         QVERIFY(!isChecked(d, 32778) && !isChecked(d, 32779));
         QVERIFY(isChosen(d, 1005) && !isChosen(d, 1006));
-    }
 
-    void autoSaveImpliesAutoName() {
-        MainDialog d(path_);
         choose(d, 32779);  // Auto Save on
         QVERIFY(isChecked(d, 32779) && isChecked(d, 32778));
         choose(d, 32778);  // Auto Name cannot be switched off meanwhile
@@ -222,6 +258,19 @@ class MainDialogTest : public QObject {
         QVERIFY(!isChecked(d, 32779) && isChecked(d, 32778));
         choose(d, 32778);
         QVERIFY(!isChecked(d, 32778));
+
+        // The rate items carry one plain check mark, Auto's at first.
+        for (int id : kRateItems) QCOMPARE(isChecked(d, id), id == 32782);
+        for (size_t i = 0; i < std::size(kRateItems); ++i) {
+            choose(d, kRateItems[i]);
+            QCOMPARE(d.settings().baudRate, uint8_t(i + 1));
+            for (int id : kRateItems) {
+                QCOMPARE(isChecked(d, id), id == kRateItems[i]);
+                QVERIFY(findMenuItem(d.menuBar(), id)->actionGroup() == nullptr);
+            }
+        }
+        choose(d, 32788);  // choosing the checked item again keeps it checked
+        QVERIFY(isChecked(d, 32788));
     }
 
     void storedFlagByteFFShowsCheckedAndOneToggleSavesZero() {
@@ -234,20 +283,6 @@ class MainDialogTest : public QObject {
             QVERIFY(!isChecked(d, 32778));
         }
         QCOMPARE(storedBytes(path, "AutoName"), std::vector<uint8_t>{0x00});
-    }
-
-    void rateItemsMoveOnePlainCheckMark() {
-        MainDialog d(path_);
-        for (size_t i = 0; i < std::size(kRateItems); ++i) {
-            choose(d, kRateItems[i]);
-            QCOMPARE(d.settings().baudRate, uint8_t(i + 1));
-            for (int id : kRateItems) {
-                QCOMPARE(isChecked(d, id), id == kRateItems[i]);
-                QVERIFY(findMenuItem(d.menuBar(), id)->actionGroup() == nullptr);
-            }
-        }
-        choose(d, 32788);  // choosing the checked item again keeps it checked
-        QVERIFY(isChecked(d, 32788));
     }
 
     void outOfRangeStoredValuesStartWithoutHarm() {
