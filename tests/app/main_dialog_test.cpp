@@ -175,7 +175,6 @@ class MainDialogTest : public QObject {
         // A fixed size: the client area of the template under the menu bar.
         QCOMPARE(d->minimumSize(), d->maximumSize());
         QCOMPARE(d->height(), d->menuBar()->height() + units.toPixels(232, 95).height());
-        QCOMPARE(QString(d->deviceInfo().name), QString("<Not Connected>"));
 
         QList<int> tabOrder;
         QWidget* w = control(*d, 3);
@@ -189,54 +188,47 @@ class MainDialogTest : public QObject {
         QVERIFY(saveScreenshot(d.get(), "main_window"));
     }
 
-    // Pictures of the window with a menu (and perhaps one of its sub-menus)
-    // drawn open over it, where they appear.
-    void screenshotsOfEachMenuOpened_data() {
-        QTest::addColumn<int>("menu");
-        QTest::addColumn<int>("subMenu");
-        QTest::newRow("menu_file") << 0 << -1;
-        QTest::newRow("menu_settings") << 1 << -1;
-        QTest::newRow("menu_settings_baudrate") << 1 << 3;
-        QTest::newRow("menu_help") << 2 << -1;
-    }
-    void screenshotsOfEachMenuOpened() {
-        QFETCH(int, menu);
-        QFETCH(int, subMenu);
+    void menuBarIsMenu135AndEachMenuIsPicturedOpen() {
         auto d = openShown();
         QMenuBar* bar = d->menuBar();
-        QAction* title = bar->actions()[menu];
-        std::vector<QMenu*> open = {title->menu()};
-        open[0]->popup(bar->mapToGlobal(bar->actionGeometry(title).bottomLeft()));
-        QVERIFY(QTest::qWaitForWindowExposed(open[0]));
-        if (subMenu >= 0) {
-            QAction* item = open[0]->actions()[subMenu];
-            open.push_back(item->menu());
-            open[1]->popup(open[0]->mapToGlobal(open[0]->actionGeometry(item).topRight()));
-            QVERIFY(QTest::qWaitForWindowExposed(open[1]));
-        }
-        QRect area = d->rect();
-        for (QMenu* m : open) area |= QRect(d->mapFromGlobal(m->pos()), m->size());
-        QImage canvas(area.size(), QImage::Format_ARGB32);
-        canvas.fill(Qt::white);
-        QPainter painter(&canvas);
-        painter.drawPixmap(-area.topLeft(), d->grab());
-        for (QMenu* m : open)
-            painter.drawPixmap(d->mapFromGlobal(m->pos()) - area.topLeft(), m->grab());
-        painter.end();
-        QVERIFY(saveScreenshot(canvas, QTest::currentDataTag()));
-        for (auto m = open.rbegin(); m != open.rend(); ++m) (*m)->hide();
-    }
-
-    void menuBarIsMenu135() {
-        MainDialog d(path_);
         QStringList lines;
-        for (const QAction* top : d.menuBar()->actions()) {
+        for (const QAction* top : bar->actions()) {
             lines << top->text();
             describeMenu(top->menu(), "  ", lines);
         }
         QCOMPARE(lines, kMenu135);
-        QCOMPARE(menuBarSubMenu(d.menuBar(), 1)->title(), QString("&Settings"));
-        QCOMPARE(subMenuAt(menuBarSubMenu(d.menuBar(), 1), 3)->title(), QString("Set &Baudrate"));
+        QCOMPARE(menuBarSubMenu(bar, 1)->title(), QString("&Settings"));
+        QCOMPARE(subMenuAt(menuBarSubMenu(bar, 1), 3)->title(), QString("Set &Baudrate"));
+
+        // The window with a menu (and perhaps one of its sub-menus) drawn
+        // open over it, where they appear.
+        const std::tuple<const char*, int, int> shots[] = {{"menu_file", 0, -1},
+                                                           {"menu_settings", 1, -1},
+                                                           {"menu_settings_baudrate", 1, 3},
+                                                           {"menu_help", 2, -1}};
+        for (const auto& [name, menu, subMenu] : shots) {
+            QAction* title = bar->actions()[menu];
+            std::vector<QMenu*> open = {title->menu()};
+            open[0]->popup(bar->mapToGlobal(bar->actionGeometry(title).bottomLeft()));
+            QVERIFY(QTest::qWaitForWindowExposed(open[0]));
+            if (subMenu >= 0) {
+                QAction* item = open[0]->actions()[subMenu];
+                open.push_back(item->menu());
+                open[1]->popup(open[0]->mapToGlobal(open[0]->actionGeometry(item).topRight()));
+                QVERIFY(QTest::qWaitForWindowExposed(open[1]));
+            }
+            QRect area = d->rect();
+            for (QMenu* m : open) area |= QRect(d->mapFromGlobal(m->pos()), m->size());
+            QImage canvas(area.size(), QImage::Format_ARGB32);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            painter.drawPixmap(-area.topLeft(), d->grab());
+            for (QMenu* m : open)
+                painter.drawPixmap(d->mapFromGlobal(m->pos()) - area.topLeft(), m->grab());
+            painter.end();
+            QVERIFY(saveScreenshot(canvas, name));
+            for (QMenu* m : open) m->hide();
+        }
     }
 
     void firstRunShowsTheDefaultsAndTheMenusKeepTheirRules() {
@@ -286,11 +278,15 @@ class MainDialogTest : public QObject {
     }
 
     void outOfRangeStoredValuesStartWithoutHarm() {
-        for (const char* port : {"00000000", "00000003"}) {
+        for (const uint8_t outOfRange : {0, 3}) {  // port 0 with rate 0, port 3 with rate 9
+            const uint8_t rate = outOfRange ? 9 : 0;
             const std::string path = writeSettingsFile(
-                dir_->path(), std::string("\"CommPort\"=dword:") + port +
-                                  "\n\"BaudRate\"=dword:00000009\n\"OutputPath\"=\"" +
-                                  std::string(600, 'x') + "\"\n");
+                dir_->path(), QString("\"CommPort\"=dword:%1\n\"BaudRate\"=dword:%2\n"
+                                      "\"OutputPath\"=\"%3\"\n")
+                                  .arg(outOfRange, 8, 10, QChar('0'))
+                                  .arg(rate, 8, 10, QChar('0'))
+                                  .arg(QString(600, 'x'))
+                                  .toStdString());
             ScopedMessageBoxRecorder messages;
             {
                 MainDialog d(path);
@@ -302,12 +298,12 @@ class MainDialogTest : public QObject {
                 QCOMPARE(messages.shown()[0].style, msgbox::IconStop);
                 QVERIFY(!isChosen(d, 1005) && !isChosen(d, 1006));
                 QVERIFY(control(d, 3)->isEnabled());
-                QCOMPARE(d.settings().baudRate, uint8_t{9});
+                QCOMPARE(d.settings().baudRate, rate);
                 for (int id : kRateItems) QVERIFY(!isChecked(d, id));
                 QCOMPARE(std::string(d.settings().outputPathText()),
                          platformDefaultOutputDirectory());
             }
-            QCOMPARE(storedBytes(path, "CommPort")[0], uint8_t(port[7] - '0'));
+            QCOMPARE(storedBytes(path, "CommPort")[0], outOfRange);
         }
     }
 

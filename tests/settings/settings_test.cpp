@@ -69,7 +69,7 @@ TEST(RegistryDocument, RejectsMalformedTextWhole) {
     const std::string head = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"Good\"=dword:00000001\n";
     const std::vector<std::pair<const char*, std::string>> cases = {
         {"empty file", ""},
-        {"other header", "Windows Registry Editor Version 5.00\n[K]\n"},
+        {"other header", "REGEDIT5\n[K]\n"},
         {"value before any key", "REGEDIT4\n\"A\"=dword:00000001\n"},
         {"unknown line", head + "garbage\n"},
         {"unterminated string (truncated file)", head + "\"Path\"=\"/home/us"},
