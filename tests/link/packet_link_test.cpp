@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@ struct Taken {
     uint16_t id;
     Bytes payload;
     int32_t valid;
+    bool operator==(const Taken&) const = default;
 };
 
 Taken takeOne() {
@@ -50,16 +50,15 @@ Bytes plainPayload(size_t n, uint8_t seed) {
     return p;
 }
 
+void resetLink() {
+    linkSetOverflow(0);
+    linkResetReceiver();
+}
+
 class PacketLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        linkSetOverflow(0);
-        linkResetReceiver();
-    }
-    void TearDown() override {
-        linkSetOverflow(0);
-        linkResetReceiver();
-    }
+    void SetUp() override { resetLink(); }
+    void TearDown() override { resetLink(); }
 };
 
 // --- Sending -------------------------------------------------------------------
@@ -83,20 +82,11 @@ TEST_F(PacketSendTest, FramesGoOutByteForByteWithEveryDleDoubled) {
     EXPECT_EQ(sent(6, {0xFC, 0x00}), (Bytes{0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03}));
     EXPECT_EQ(sent(10, {0xE4, 0x00}),
               (Bytes{0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03}));
-    EXPECT_EQ(sent(254, {0x00}), (Bytes{0x10, 0xFE, 0x01, 0x00, 0x01, 0x10, 0x03}));
     EXPECT_EQ(sent(0x110A, {}), (Bytes{0x10, 0x0A, 0x00, 0xF6, 0x10, 0x03}))
         << "only the low byte of the ID goes out";
-    const Bytes sixteen = sent(69, Bytes(16, 0x01));
-    EXPECT_EQ(Bytes(sixteen.begin(), sixteen.begin() + 4), (Bytes{0x10, 69, 0x10, 0x10}));
-    EXPECT_EQ(sixteen.size(), 2u + 2 + 16 + 1 + 2);
-    // The longest frame: size FF, 510 payload bytes, checksum, DLE ETX.
-    const Bytes dles = sent(69, Bytes(255, 0x10));
-    ASSERT_EQ(dles.size(), 2u + 1 + 510 + 1 + 2);
-    EXPECT_EQ(dles[513], static_cast<uint8_t>(-(69 + 255 + 255 * 0x10)));
-
-    fake.device.writes.clear();
-    EXPECT_EQ(linkSendWord(10, 57), 0);
-    EXPECT_EQ(fake.device.writes.at(0), (Bytes{0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}));
+    // A doubled size byte, and the longest frame: 255 doubled payload bytes.
+    for (const Bytes& payload : {Bytes(16, 0x01), Bytes(255, 0x10)})
+        EXPECT_EQ(sent(69, payload), frameOf(69, payload));
 }
 
 TEST_F(PacketSendTest, NothingIsSentWithoutAPortOrForAnOverlongPayload) {
@@ -125,7 +115,6 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
         {"doubled DLE as checksum",
          {0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03},
          {{10, {0xE4, 0}, 1}}},
-        {"empty payload", {0x10, 0x31, 0x00, 0xCF, 0x10, 0x03}, {{0x31, {}, 1}}},
         {"doubled size 16",
          frameOf(0x45, plainPayload(16, 0x40)),
          {{0x45, plainPayload(16, 0x40), 1}}},
@@ -133,9 +122,6 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
          {0x00, 0xFF, 0x03, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
          {{6, {0xFC, 0}, 1}}},
         {"wrong checksum", {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBC, 0x10, 0x03}, {{10, {0x39, 0}, 0}}},
-        {"corrupted payload byte",
-         {0x10, 0x0A, 0x02, 0x38, 0x00, 0xBB, 0x10, 0x03},
-         {{10, {0x38, 0}, 0}}},
         {"fewer bytes than the size says",
          {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBB, 0x10, 0x03},
          {{10, {0x39, 0, 0xBB}, 0}}},
@@ -154,18 +140,12 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
         SCOPED_TRACE(c.name);
         linkResetReceiver();
         feed(c.wire);
-        const std::vector<Taken> got = takeAll();
-        ASSERT_EQ(got.size(), c.expected.size());
-        for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].id, c.expected[i].id);
-            EXPECT_EQ(got[i].payload, c.expected[i].payload);
-            EXPECT_EQ(got[i].valid, c.expected[i].valid);
-        }
+        EXPECT_EQ(takeAll(), c.expected);
         EXPECT_EQ(linkReceiveState(), RxHunt);
     }
 }
 
-TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsTheEntryAtTheWriteIndex) {
+TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsAnEntryAndAnEmptyQueueGivesNothing) {
     feed({0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03});
     feed({0x10, 0x03});
     ASSERT_EQ(takeOne().id, 10);
@@ -174,25 +154,15 @@ TEST_F(PacketLinkTest, DleEtxWithoutAStartCommitsTheEntryAtTheWriteIndex) {
     EXPECT_EQ(phantom.id, PacketId::None);
     EXPECT_EQ(phantom.valid, 1) << "sum and count left at zero by the good frame";
     EXPECT_LE(phantom.payload.size(), 255u);
-}
 
-TEST_F(PacketLinkTest, TakingCopiesNothingFromAnEmptyQueueAndAtMost255Bytes) {
-    uint8_t buffer[255 + 16];
-    std::memset(buffer, 0xAA, sizeof buffer);
+    uint8_t buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
     uint16_t id = 0;
     int32_t length = 99;
     EXPECT_EQ(linkPacketWaiting(), 0);
     EXPECT_EQ(linkTakePacket(id, buffer, length), 0);
     EXPECT_EQ(id, 65535);
     EXPECT_EQ(length, 0);
-    for (uint8_t b : buffer) ASSERT_EQ(b, 0xAA);
-
-    const Bytes payload = plainPayload(255, 0x21);
-    feed(frameOf(69, payload));
-    EXPECT_EQ(linkTakePacket(id, buffer, length), 1);
-    EXPECT_EQ(length, 255);
-    EXPECT_EQ(Bytes(buffer, buffer + 255), payload);
-    for (size_t i = 255; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0xAA) << "guard " << i;
+    EXPECT_THAT(buffer, ::testing::Each(0xAA)) << "nothing copied";
 }
 
 // --- Ring, queue and overflow ------------------------------------------------------
@@ -238,9 +208,7 @@ TEST_F(PacketLinkTest, OverflowIsStickyAcrossResetUntilCleared) {
     EXPECT_EQ(linkOverflow(), 1);
     linkSetOverflow(0);
     feed(frameOf(0x20, {1}));
-    Packet p;
-    EXPECT_EQ(linkTakePacket(p), 1);
-    EXPECT_EQ(p.id, 0x20);
+    EXPECT_EQ(takeOne(), (Taken{0x20, {1}, 1}));
 }
 
 TEST_F(PacketLinkTest, TheRingAndQueueWrapAtTheirSizeWithoutLoss) {
@@ -252,10 +220,7 @@ TEST_F(PacketLinkTest, TheRingAndQueueWrapAtTheirSizeWithoutLoss) {
         const size_t length = (i % 16 == 0) ? 255 - i % 3 : static_cast<size_t>(i % 7);
         const Bytes payload = plainPayload(length, static_cast<uint8_t>(i));
         feed(frameOf(id, payload));
-        const Taken t = takeOne();
-        ASSERT_EQ(t.id, id) << i;
-        ASSERT_EQ(t.payload, payload) << i;
-        ASSERT_EQ(t.valid, 1) << i;
+        ASSERT_EQ(takeOne(), (Taken{id, payload, 1})) << i;
     }
     EXPECT_EQ(linkOverflow(), 0);
 }
@@ -287,20 +252,17 @@ TEST_F(PacketLinkTest, NoOverflowBetweenFramesWithNothingUnread) {
     EXPECT_EQ(linkOverflow(), 0) << "nothing unread could be overwritten";
     const Bytes payload = plainPayload(40, 0x61);
     feed(frameOf(0x45, payload));
-    const Taken t = takeOne();
-    EXPECT_EQ(t.payload, payload);
-    EXPECT_EQ(t.valid, 1);
+    EXPECT_EQ(takeOne(), (Taken{0x45, payload, 1}));
     EXPECT_EQ(linkOverflow(), 0);
 }
 
-TEST_F(PacketLinkTest, AFrameThatNeverEndsStopsAtTheRingsEnd) {
+TEST_F(PacketLinkTest, AFrameThatNeverEndsAndA64KibBurstOfNoiseAreSurvived) {
     feed({0x10, 0x45, 0xFF});
     for (int i = 0; i < 70000 && !linkOverflow(); ++i) linkReceiveByte(0x55);
     EXPECT_EQ(linkOverflow(), 1) << "the arriving packet's own start is protected";
     EXPECT_EQ(linkPacketWaiting(), 0);
-}
 
-TEST_F(PacketLinkTest, A64KibBurstOfNoiseIsSurvived) {
+    resetLink();
     uint32_t x = 12345;
     for (int i = 0; i < 65536; ++i) {
         x = x * 1103515245u + 12345u;
@@ -308,8 +270,7 @@ TEST_F(PacketLinkTest, A64KibBurstOfNoiseIsSurvived) {
     }
     for (int i = 0; i < 70000 && linkPacketWaiting(); ++i)
         ASSERT_LE(takeOne().payload.size(), 255u);
-    linkSetOverflow(0);
-    linkResetReceiver();
+    resetLink();
     feed(frameOf(0x45, {1, 2, 3}));
     EXPECT_EQ(takeOne().payload, (Bytes{1, 2, 3}));
 }

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -34,11 +35,6 @@ class SerialPortTest : public ::testing::Test {
         ASSERT_EQ(serialOpen(1), 1);
         fake.device.calls.clear();
     }
-    void clearFlags() {
-        serialSetRxOverrun(0);
-        serialSetTxFull(0);
-        serialSetOtherError(0);
-    }
 
     ScopedSleepRecorder sleeps;
     ScopedFakeSerial fake;
@@ -50,35 +46,26 @@ TEST(SerialRates, ClassifyAndIndexFollowTheBands) {
         uint8_t index;  // 0: rejected
         uint32_t nominal;
     };
-    const Case cases[] = {
-        {0, 0, 0},           {9215, 0, 0},         {9216, 2, 9600},         {18431, 2, 9600},
-        {18432, 3, 19200},   {27647, 3, 19200},    {27648, 0, 0},           {36863, 0, 0},
-        {36864, 4, 38400},   {55295, 4, 38400},    {55296, 5, 57600},       {110591, 5, 57600},
-        {110592, 6, 115200}, {4000000, 6, 115200}, {0xFFFFFFFF, 6, 115200},
-    };
+    const Case cases[] = {{9215, 0, 0},           {9216, 2, 9600},   {18432, 3, 19200},
+                          {27647, 3, 19200},      {27648, 0, 0},     {36863, 0, 0},
+                          {36864, 4, 38400},      {55296, 5, 57600}, {110592, 6, 115200},
+                          {0xFFFFFFFF, 6, 115200}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         uint8_t index = 0xEE;
         uint32_t nominal = 0xDEADBEEF;
-        const int32_t accepted = serialClassifyRate(c.rate, &index, &nominal);
-        EXPECT_EQ(accepted, c.index != 0 ? 1 : 0);
+        EXPECT_EQ(serialClassifyRate(c.rate, &index, &nominal), c.index != 0 ? 1 : 0);
         EXPECT_EQ(index, c.index != 0 ? c.index : 0xEE) << "a rejected rate writes nothing";
         EXPECT_EQ(nominal, c.index != 0 ? c.nominal : 0xDEADBEEF);
-        EXPECT_EQ(serialClassifyRate(c.rate), accepted) << "without outputs";
     }
-    uint32_t nominal = 0;
-    EXPECT_EQ(serialClassifyRate(20000, nullptr, &nominal), 1);
-    EXPECT_EQ(nominal, 19200u);
-
-    const uint32_t forIndex[] = {0, 0, 9600, 19200, 38400, 57600, 115200, 0};
-    for (uint32_t index = 0; index < 8; ++index)
-        EXPECT_EQ(serialRateForIndex(index), forIndex[index]) << index;
-    EXPECT_EQ(serialRateForIndex(258), 9600u) << "only the low byte counts";
 }
 
-TEST(SerialLifecycle, EveryPortOperationFailsWhileUninitialised) {
+TEST(SerialLifecycle, AfterShutdownEveryOperationFailsAndTheErrorFlagsStay) {
     ScopedSleepRecorder sleeps;
     ScopedFakeSerial fake;
+    serialSetRxOverrun(1);
+    serialSetTxFull(1);
+    serialSetOtherError(1);
     ASSERT_EQ(serialOpen(1), 1);
     serialShutdown();
     EXPECT_FALSE(fake.device.isOpen()) << "a port left open is released, not leaked";
@@ -95,22 +82,21 @@ TEST(SerialLifecycle, EveryPortOperationFailsWhileUninitialised) {
     serialClose();
     serialFlush();
     EXPECT_EQ(serialClassifyErrors(lineerror::Frame), 0);
-    EXPECT_EQ(serialOtherError(), 0);
     EXPECT_THAT(fake.device.calls, IsEmpty()) << "no device step without an initialised layer";
     EXPECT_THAT(sleeps.calls(), IsEmpty());
+    serialInit();
+    EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError(), 3);
 }
 
 TEST_F(SerialPortTest, OpenSetsUpOnePortAndFailsWithoutLeavingOne) {
+    EXPECT_EQ(serialPortDevice(1), "/dev/ttyS0");
     serialSetPortDevice(2, "/dev/ttyACM7");
     ASSERT_EQ(serialOpen(2), 1);
     serialSetPortDevice(2, "/dev/ttyUSB0");
     EXPECT_THAT(fake.device.calls, ElementsAre("open /dev/ttyACM7", "purge 0x0f", "configure 9600",
                                                "purge 0x0f", "dtr 1"));
     EXPECT_EQ(serialBaudIndex(), 2);
-    EXPECT_EQ(serialLastOpenError(), 0);
     EXPECT_THAT(sleeps.calls(), IsEmpty());
-    EXPECT_EQ(serialPortDevice(1), "/dev/ttyS0");
-    EXPECT_EQ(serialPortDevice(3), "");
 
     fake.device.calls.clear();
     EXPECT_EQ(serialOpen(2), 0);
@@ -125,15 +111,9 @@ TEST_F(SerialPortTest, OpenSetsUpOnePortAndFailsWithoutLeavingOne) {
         EXPECT_EQ(serialLastOpenError(), EINVAL);
     }
     EXPECT_THAT(fake.device.calls, IsEmpty()) << "bad port numbers touch no device";
-    fake.device.openError = EACCES;
-    EXPECT_EQ(serialOpen(1), 0);
-    EXPECT_EQ(serialLastOpenError(), EACCES);
-    fake.device.openError = 0;
     fake.device.configureResults = {false, false};
     EXPECT_EQ(serialOpen(1), 0) << "a refused configuration closes the port";
-    EXPECT_NE(serialLastOpenError(), 0);
     EXPECT_FALSE(fake.device.isOpen());
-    EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialPoll(), -1);
 }
 
@@ -155,7 +135,6 @@ TEST_F(SerialPortTest, RateChangesPurgePauseAndSetTheNominalRate) {
     EXPECT_EQ(serialSetBaudRate(115200), 0);
     EXPECT_EQ(std::count(fake.device.calls.begin(), fake.device.calls.end(), "close"), 1)
         << "a refused rate closes the port once";
-    EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialPoll(), -1);
 }
 
@@ -166,7 +145,6 @@ TEST_F(SerialPortTest, CloseResetsTheRateDropsDtrAndPurgesOnceEvenWhenTheResetFa
     expected.insert(expected.end(), {"dtr 0", "purge 0x0f", "close"});
     EXPECT_EQ(fake.device.calls, expected);
     EXPECT_THAT(sleeps.calls(), ElementsAre(500u));
-    EXPECT_EQ(serialBaudIndex(), 0);
     EXPECT_EQ(serialBytesWaiting(), -1);
 
     openPort();
@@ -179,24 +157,16 @@ TEST_F(SerialPortTest, CloseResetsTheRateDropsDtrAndPurgesOnceEvenWhenTheResetFa
     EXPECT_EQ(serialOpen(1), 1) << "the layer is usable again";
 }
 
-TEST_F(SerialPortTest, WritesGoOutWholeAndFailuresReturnTheirMask) {
+TEST_F(SerialPortTest, WritesGoOutWholeAndPollsHandEveryByteToTheHandlerInOrder) {
     openPort();
     const std::vector<uint8_t> block = {0x10, 0x0A, 0x02, 0x39, 0x00};
     EXPECT_EQ(serialWrite(block.data(), static_cast<uint32_t>(block.size())), 0);
     EXPECT_THAT(fake.device.writes, ElementsAre(block));
-
     fake.device.failWrites = 1;
     EXPECT_EQ(serialWrite(block.data(), 1), int32_t{lineerror::TxFull});
     EXPECT_EQ(serialTxFull(), 1);
     EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x05"));
 
-    fake.device.failWrites = 1;
-    fake.device.writeFailureMask = 0;
-    EXPECT_EQ(serialWrite(block.data(), 1), 0) << "a failure without an error reads as success";
-}
-
-TEST_F(SerialPortTest, PollHandsEveryByteToTheHandlerInOrder) {
-    openPort();
     fake.device.feed({7, 8, 9});
     EXPECT_EQ(serialPoll(), 3) << "without a handler the bytes are read and dropped";
     EXPECT_TRUE(fake.device.input.empty());
@@ -217,6 +187,12 @@ TEST_F(SerialPortTest, PollHandsEveryByteToTheHandlerInOrder) {
     EXPECT_EQ(serialPoll(), 0) << "a failed read";
     EXPECT_TRUE(gHandled.empty());
     EXPECT_EQ(serialOtherError(), 1);
+
+    fake.device.calls.clear();
+    fake.device.feed({1});
+    serialFlush();
+    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0c", "dtr 1"));
+    EXPECT_TRUE(fake.device.input.empty());
 }
 
 TEST_F(SerialPortTest, LineErrorsRaiseTheirFlagsAndPurgeTheirQueues) {
@@ -239,7 +215,9 @@ TEST_F(SerialPortTest, LineErrorsRaiseTheirFlagsAndPurgeTheirQueues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mask);
         fake.device.calls.clear();
-        clearFlags();
+        serialSetRxOverrun(0);
+        serialSetTxFull(0);
+        serialSetOtherError(0);
         EXPECT_EQ(serialClassifyErrors(c.mask), 1);
         EXPECT_EQ(serialRxOverrun(), c.rx);
         EXPECT_EQ(serialTxFull(), c.tx);
@@ -255,39 +233,6 @@ TEST_F(SerialPortTest, LineErrorsRaiseTheirFlagsAndPurgeTheirQueues) {
     EXPECT_TRUE(gHandled.empty());
     EXPECT_EQ(serialPoll(), 0) << "the input was discarded";
     EXPECT_EQ(serialRxOverrun(), 1) << "sticky until cleared";
-
-    // Counting the waiting bytes reads nothing; a handled error counts as none.
-    fake.device.feed({1, 2, 3});
-    EXPECT_EQ(serialBytesWaiting(), 3);
-    fake.device.errorMasks = {lineerror::Frame};
-    EXPECT_EQ(serialBytesWaiting(), 0);
-    EXPECT_EQ(serialBytesWaiting(), 3);
-
-    serialClose();
-    clearFlags();
-    EXPECT_EQ(serialClassifyErrors(lineerror::Frame), 0) << "nothing without a port";
-    EXPECT_EQ(serialOtherError(), 0);
-}
-
-TEST_F(SerialPortTest, FlushClearsBothQueuesAndRaisesDtr) {
-    serialFlush();
-    EXPECT_THAT(fake.device.calls, IsEmpty());
-    openPort();
-    fake.device.feed({1});
-    serialFlush();
-    EXPECT_THAT(fake.device.calls, ElementsAre("purge 0x0c", "dtr 1"));
-    EXPECT_TRUE(fake.device.input.empty());
-}
-
-TEST_F(SerialPortTest, ErrorFlagsSurviveOpenCloseInitAndShutdown) {
-    serialSetRxOverrun(1);
-    serialSetTxFull(1);
-    serialSetOtherError(1);
-    ASSERT_EQ(serialOpen(1), 1);
-    serialClose();
-    serialShutdown();
-    serialInit();
-    EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError(), 3);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 #include "serial/pty_pair.h"
 #include "serial/serial_device.h"
@@ -20,44 +19,41 @@ namespace {
 class SerialPtyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        savedPath_ = serialPortDevice(1);
-        serialSetPortDevice(1, pty.slavePath());
-        serialInit();
-        clearFlags();
-    }
-    void TearDown() override {
-        serialClose();
-        serialShutdown();
-        serialSetPortDevice(1, savedPath_);
-        clearFlags();
-    }
-    static void clearFlags() {
-        serialSetRxOverrun(0);
-        serialSetTxFull(0);
         serialSetOtherError(0);
+        ASSERT_TRUE(port.opened()) << serialLastOpenError();
     }
-
-    speed_t slaveSpeed() const {
+    void TearDown() override { serialSetOtherError(0); }
+    termios line() const {
         termios t{};
         tcgetattr(pty.master(), &t);
+        return t;
+    }
+    speed_t speed() const {
+        const termios t = line();
         return cfgetospeed(&t);
     }
 
     PtyPair pty;
     ScopedSleepRecorder sleeps;
-
-  private:
-    std::string savedPath_;
+    ScopedOpenPort port{pty.slavePath()};
 };
 
-TEST_F(SerialPtyTest, OpensTheDeviceForItselfAndReleasesItOnClose) {
-    ASSERT_EQ(serialOpen(1), 1) << serialLastOpenError();
-    EXPECT_EQ(slaveSpeed(), B9600);
+TEST_F(SerialPtyTest, TheDeviceIsHeldForItselfAgainstThisAndOtherProcesses) {
     EXPECT_GE(serialWaitDescriptor(), 0);
     auto other = makeTermiosDevice();
     int error = 0;
     EXPECT_FALSE(other->open(pty.slavePath(), error)) << "a second opener in this process";
     EXPECT_EQ(error, EBUSY);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool opened = makeTermiosDevice()->open(pty.slavePath(), error);
+        _exit(opened ? 0 : (error == EBUSY ? 1 : 2));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "another process: EBUSY";
+
     serialClose();
     EXPECT_EQ(serialWaitDescriptor(), -1);
     EXPECT_TRUE(other->open(pty.slavePath(), error)) << "free again after the close";
@@ -69,45 +65,21 @@ TEST_F(SerialPtyTest, OpensTheDeviceForItselfAndReleasesItOnClose) {
     EXPECT_EQ(serialLastOpenError(), ENOENT);
 }
 
-TEST_F(SerialPtyTest, ASecondOpenerInAnotherProcessIsRefused) {
-    ASSERT_EQ(serialOpen(1), 1);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int error = 0;
-        const bool opened = makeTermiosDevice()->open(pty.slavePath(), error);
-        _exit(opened ? 0 : (error == EBUSY ? 1 : 2));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "refused with EBUSY";
-}
-
 TEST_F(SerialPtyTest, ARateChangeSetsTheLineSpeedAndCloseRestoresTheLine) {
-    termios before{};
-    ASSERT_EQ(tcgetattr(pty.master(), &before), 0);
-    ASSERT_TRUE(before.c_lflag & ICANON) << "a fresh pseudo-terminal is cooked";
-    ASSERT_EQ(serialOpen(1), 1);
-    termios raw{};
-    tcgetattr(pty.master(), &raw);
-    EXPECT_FALSE(raw.c_lflag & ICANON);
-    EXPECT_FALSE(raw.c_iflag & IXON);
+    EXPECT_FALSE(line().c_lflag & ICANON) << "raw";
+    EXPECT_FALSE(line().c_iflag & IXON) << "no software flow control";
+    EXPECT_EQ(speed(), B9600);
     EXPECT_EQ(serialSetBaudRate(115200), 1);
-    EXPECT_EQ(slaveSpeed(), B115200);
+    EXPECT_EQ(speed(), B115200);
     EXPECT_EQ(serialSetBaudRate(40000), 1);
-    EXPECT_EQ(slaveSpeed(), B38400);
-    EXPECT_EQ(serialBaudIndex(), 4);
+    EXPECT_EQ(speed(), B38400);
     EXPECT_THAT(sleeps.calls(), ::testing::ElementsAre(500u, 500u));
     serialClose();
+    EXPECT_TRUE(line().c_lflag & ICANON) << "the settings found at open are put back";
     EXPECT_THAT(sleeps.calls(), ::testing::ElementsAre(500u, 500u, 500u)) << "reset to 9600";
-    termios after{};
-    tcgetattr(pty.master(), &after);
-    EXPECT_TRUE(after.c_lflag & ICANON) << "then the settings found at open are put back";
-    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
 }
 
 TEST_F(SerialPtyTest, AVanishedDeviceRaisesTheOtherErrorFlag) {
-    ASSERT_EQ(serialOpen(1), 1);
     pty.closeMaster();
     serialPoll();
     EXPECT_EQ(serialOtherError(), 1);
