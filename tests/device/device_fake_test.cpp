@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,6 @@
 #include "support/test_support.h"
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 namespace {
 
@@ -136,10 +136,9 @@ TEST_F(DeviceFakeTest, QueryCopiesRowsBelow211AndAlwaysWritesTheVersion) {
         EXPECT_EQ(q.info.postProcess, row ? row->postProcess : nullptr);
         EXPECT_EQ(fake.device.writes, std::vector<Bytes>{kProductQuery}) << "once, no ack";
     }
-    EXPECT_STREQ(ProductCatalogue[0].name, "Invalid Device");
 }
 
-TEST_F(DeviceFakeTest, QueryTakesEveryPacketTheLastReplyWinsAndMissingBytesReadAsZero) {
+TEST_F(DeviceFakeTest, QueryTakesEveryPacketAndStaysInsideItsBuffers) {
     answer(kProductQuery, join({kOtherPacket, productReply(5, 100), frameOf(255, {}),
                                 productReply(7, 200), kOtherPacket}));
     Query q = query();
@@ -151,9 +150,7 @@ TEST_F(DeviceFakeTest, QueryTakesEveryPacketTheLastReplyWinsAndMissingBytesReadA
     q = query();
     EXPECT_STREQ(q.info.name, ProductCatalogue[5].name);
     EXPECT_EQ(q.version, "0.00");
-}
 
-TEST_F(DeviceFakeTest, QueryVersionTextIsCutToItsBuffer) {
     answer(kProductQuery, productReply(1, 65535));
     DeviceInfo info{};
     char version[8];
@@ -201,21 +198,15 @@ TEST_F(DeviceFakeTest, CheckLinkRepeatsAtTick40AndGivesUpAt50) {
     EXPECT_EQ(ticks.count(), 50u);
 }
 
-TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequest) {
-    answer(kListCommand, frameOf(252, ratePayload({9600})), 2);
-    EXPECT_EQ(deviceCheckLink(), 1);
-    EXPECT_EQ(sent(kListCommand), 2u);
-    EXPECT_EQ(ticks.count(), 41u);
-    EXPECT_EQ(sent(kAckList), 0u) << "the reply is not acknowledged";
-}
-
-TEST_F(DeviceFakeTest, CheckLinkTakesAnyPacketWithAPayloadAndDrainsTheBurst) {
-    // The burst comes in two reads: every packet of both is taken.
+TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequestTakesTheWholeBurst) {
+    // The burst comes in two reads: every packet of both is taken, and any
+    // packet with a payload answers; the reply is not acknowledged.
     const Bytes first = join({frameOf(252, {}), kOtherPacket});
-    answer(kListCommand, join({first, frameOf(252, ratePayload({9600})), kOtherPacket}));
+    answer(kListCommand, join({first, frameOf(252, ratePayload({9600})), kOtherPacket}), 2);
     fake.device.readLimit = static_cast<uint32_t>(first.size());
     EXPECT_EQ(deviceCheckLink(), 1);
-    EXPECT_EQ(ticks.count(), 1u);
+    EXPECT_EQ(ticks.count(), 41u);
+    EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kListCommand));
     EXPECT_TRUE(fake.device.input.empty());
     EXPECT_EQ(linkPacketWaiting(), 0);
 
@@ -240,6 +231,8 @@ TEST_F(DeviceFakeTest, CheckLinkEndsOnLineErrorsAndOnALineThatNeverFallsQuiet) {
 // --- Rate list --------------------------------------------------------------------
 
 TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighestFirst) {
+    std::vector<uint32_t> sixty(60);  // 240 bytes: only the first 16 rates are kept
+    std::iota(sixty.begin(), sixty.end(), 1000);
     struct Case {
         Bytes payload;
         std::vector<uint32_t> sorted;
@@ -249,6 +242,7 @@ TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighes
         {join({ratePayload({9600, 19200}), {0xAA, 0xBB}}), {19200, 9600}},
         {ratePayload({0x80000000u, 9600, 0xFFFFFFFFu, 115200, 0x7FFFFFFFu}),
          {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 115200, 9600}},
+        {ratePayload(sixty), std::vector<uint32_t>(sixty.rend() - 16, sixty.rend())},
     };
     for (const Case& c : cases) {
         restartTicks();
@@ -262,24 +256,6 @@ TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighes
         EXPECT_EQ(ticks.count(), 1u);
         EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kAckList));
     }
-}
-
-TEST_F(DeviceFakeTest, ALongListKeepsItsFirstSixteenRates) {
-    std::vector<uint32_t> sentRates;
-    for (uint32_t i = 0; i < 60; ++i) sentRates.push_back(1000 * (i + 1));  // 240 bytes
-    answer(kListCommand, frameOf(252, ratePayload(sentRates)));
-    struct {
-        uint32_t rates[kMaxRates];
-        uint32_t guard[4];
-    } store;
-    std::fill(std::begin(store.guard), std::end(store.guard), 0xCAFEF00D);
-    int32_t count = 0;
-    EXPECT_EQ(deviceListBaudRates(store.rates, count), 1);
-    ASSERT_EQ(count, 16);
-    std::vector<uint32_t> expected(sentRates.begin(), sentRates.begin() + 16);
-    std::sort(expected.rbegin(), expected.rend());
-    EXPECT_THAT(store.rates, ElementsAreArray(expected));
-    EXPECT_THAT(store.guard, ::testing::Each(0xCAFEF00Du)) << "nothing stored past 16";
 }
 
 TEST_F(DeviceFakeTest, NoListAfter50IdleTicks) {
@@ -306,41 +282,41 @@ TEST_F(DeviceFakeTest, AnAgreedChangeMovesThePortToTheBandAndConfirmsTwice) {
     EXPECT_THAT(sleeps.calls(), ElementsAre(2000u, 500u, 500u, 500u, 2000u));
 }
 
-TEST_F(DeviceFakeTest, ASilentDeviceLeavesThePortAlone) {
+TEST_F(DeviceFakeTest, ASilentDeviceOrARejectedRateLeavesThePortAlone) {
     EXPECT_EQ(deviceChangeBaudRate(115200), 0);
     EXPECT_EQ(ticks.count(), 50u);
-    EXPECT_EQ(serialBaudIndex(), 2);
     EXPECT_THAT(fake.device.writes, ElementsAre(changeRequest(115200)));
     EXPECT_THAT(sleeps.calls(), ElementsAre(2000u));
-}
 
-TEST_F(DeviceFakeTest, AnAgreedChangeToARejectedRateFailsButStillConfirms) {
     answer(changeRequest(30000), kChangeAgreed);
-    EXPECT_EQ(deviceChangeBaudRate(30000), 0);
-    EXPECT_EQ(serialBaudIndex(), 2);
+    EXPECT_EQ(deviceChangeBaudRate(30000), 0) << "agreed, but the port has no such rate";
     EXPECT_EQ(sent(kConfirmCommand), 2u);
+    EXPECT_EQ(serialBaudIndex(), 2);
 }
 
 // --- Desired rate -------------------------------------------------------------------
 
-TEST_F(DeviceFakeTest, AChoiceAlreadyInPlaceSendsNothingAndOthersOutsideOneToSixFail) {
+TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSixFails) {
     uint8_t autoRate = 0;
     EXPECT_EQ(deviceSetDesiredBaudRate(2, autoRate), 1);
     autoRate = 2;
     EXPECT_EQ(deviceSetDesiredBaudRate(1, autoRate), 1);
+    EXPECT_TRUE(fake.device.writes.empty());
+    EXPECT_EQ(ticks.count(), 0u);
+
+    // A fixed choice asks for its rate at once: no list, no link check.
+    answer(changeRequest(115200), kChangeAgreed);
+    EXPECT_EQ(deviceSetDesiredBaudRate(6, autoRate), 1);
+    EXPECT_EQ(fake.device.writes.front(), changeRequest(115200));
+    EXPECT_EQ(serialBaudIndex(), 6);
+    EXPECT_EQ(autoRate, 2);
+
     serialClose();
-    autoRate = 0;
+    fake.device.writes.clear();
     for (uint8_t choice : {0, 7, 8, 255})
         EXPECT_EQ(deviceSetDesiredBaudRate(choice, autoRate), 0) << "even at the port's index 0";
     EXPECT_TRUE(fake.device.writes.empty());
-    EXPECT_EQ(ticks.count(), 0u);
-    EXPECT_EQ(autoRate, 0);
-}
-
-TEST_F(DeviceFakeTest, NegotiationWithASilentDeviceLeavesTheAutoRate) {
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 0);
-    EXPECT_EQ(autoRate, 6);
+    EXPECT_EQ(autoRate, 2);
 }
 
 }  // namespace

@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/device_link.h"
 #include "link/device_query.h"
-#include "link/packet_link.h"
+#include "serial/pty_pair.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"
@@ -20,84 +21,56 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint8_t kAcknowledge = 6;
 constexpr uint8_t kRateChangeRequest = 48;
-
-uint32_t le32(const std::vector<uint8_t>& p) {
-    return p.size() < 4 ? 0 : p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 class DeviceSimTest : public ::testing::Test {
   protected:
-    void play(sim::Config config) {
+    void TearDown() override { stop(); }
+
+    // Starts a receiver with `rates` and the named fault (if any) and opens
+    // port 1 on it; a receiver already playing stops first.
+    void play(std::vector<uint32_t> rates, const char* fault = "", uint32_t initialRate = 9600) {
+        stop();
+        sim::Config config = sim::presetForProduct(166);
+        config.version = 1234;
+        config.rates = std::move(rates);
+        config.initialRate = initialRate;
+        if (*fault) {
+            ASSERT_TRUE(sim::applyFault(fault, config.faults)) << fault;
+        }
         receiver_ = std::make_unique<VirtualReceiver>(std::move(config));
         ASSERT_TRUE(receiver_->start()) << receiver_->error();
-        savedPath_ = serialPortDevice(1);
-        serialSetPortDevice(1, receiver_->slavePath());
-        serialInit();
-        serialSetByteHandler(linkReceiveByte);
-        linkSetOverflow(0);
-        linkResetReceiver();
-        ASSERT_EQ(serialOpen(1), 1) << serialLastOpenError();
+        port_.emplace(receiver_->slavePath());
+        ASSERT_TRUE(port_->opened()) << serialLastOpenError();
     }
-    void TearDown() override {
-        serialClose();
-        serialShutdown();
-        if (!savedPath_.empty())
-            serialSetPortDevice(1, savedPath_);
+    void stop() {
+        port_.reset();
         if (receiver_)
             receiver_->stop();
     }
 
-    sim::Config withRates(std::vector<uint32_t> rates) {
-        sim::Config config;
-        config.productId = 133;
-        config.rates = std::move(rates);
-        return config;
-    }
-
-    // The packets the receiver heard, once `count` have arrived.
-    std::vector<sim::LoggedPacket> heard(size_t count) {
-        receiver_->waitForPackets(count, 2s);
-        std::vector<sim::LoggedPacket> out;
-        for (const sim::LoggedPacket& p : receiver_->packets())
-            if (p.heard)
-                out.push_back(p);
-        return out;
-    }
-    std::vector<uint32_t> requestedRates() {
+    std::vector<uint32_t> requestedRates() const {
         std::vector<uint32_t> rates;
-        for (const sim::LoggedPacket& p : receiver_->packets())
-            if (p.heard && p.id == kRateChangeRequest)
-                rates.push_back(le32(p.payload));
+        for (const sim::LoggedPacket& p : receiver_->packets()) {
+            if (p.heard && p.id == kRateChangeRequest && p.payload.size() == 4)
+                rates.push_back(p.payload[0] | p.payload[1] << 8 | p.payload[2] << 16 |
+                                static_cast<uint32_t>(p.payload[3]) << 24);
+        }
         return rates;
+    }
+    size_t heardCount() const {
+        size_t count = 0;
+        for (const sim::LoggedPacket& p : receiver_->packets()) count += p.heard ? 1 : 0;
+        return count;
     }
 
     ScopedSleepRecorder sleeps;
     std::unique_ptr<VirtualReceiver> receiver_;
-
-  private:
-    std::string savedPath_;
+    std::optional<ScopedOpenPort> port_;
 };
 
-TEST_F(DeviceSimTest, QueryIdentifiesTheReceiver) {
-    sim::Config config = sim::presetForProduct(166);
-    config.version = 1234;
-    play(config);
-    DeviceInfo info{};
-    char version[256] = "";
-    EXPECT_EQ(deviceQueryProduct(info, version, sizeof version), 0);
-    EXPECT_STREQ(info.name, ProductCatalogue[166].name);
-    EXPECT_EQ(info.screenType, 3);
-    EXPECT_EQ(info.recordFormat, 4);
-    EXPECT_EQ(info.postProcess, ProductCatalogue[166].postProcess);
-    EXPECT_STREQ(version, "12.34");
-}
-
-TEST_F(DeviceSimTest, ProbingFindsTheReceiverAt38400AndStaysThere) {
-    sim::Config config = withRates({9600, 38400});
-    config.initialRate = 38400;
-    play(config);
+TEST_F(DeviceSimTest, ProbingFindsTheReceiverAt38400AndIdentifiesIt) {
+    play({9600, 38400}, "", 38400);
     EXPECT_EQ(deviceProbeBaudRates(), 1);
     EXPECT_EQ(serialBaudIndex(), 4);
     // The check at the current rate, then 9600, then 19200, then 38400.
@@ -107,87 +80,71 @@ TEST_F(DeviceSimTest, ProbingFindsTheReceiverAt38400AndStaysThere) {
             tried.push_back(p.lineRate);
     EXPECT_THAT(tried, ElementsAre(9600u, 19200u, 38400u));
     EXPECT_THAT(sleeps.calls(), ElementsAre(500u, 500u, 500u));
-    EXPECT_EQ(deviceCheckLink(), 1);
+
+    DeviceInfo info{};
+    char version[256] = "";
+    EXPECT_EQ(deviceQueryProduct(info, version, sizeof version), 0);
+    EXPECT_STREQ(info.name, ProductCatalogue[166].name);
+    EXPECT_EQ(info.postProcess, ProductCatalogue[166].postProcess);
+    EXPECT_STREQ(version, "12.34");
 }
 
-TEST_F(DeviceSimTest, NegotiationNeverTriesTheHighestListedRate) {
-    // The list and the change reply each come in one burst behind an unknown
-    // packet: a pass that took only the first packet would miss both.
-    sim::Config config = withRates({19200, 115200, 9600, 57600, 38400});
-    config.faults.unknownPackets = true;
-    play(config);
-    uint8_t autoRate = 0;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_EQ(autoRate, 5);
-    EXPECT_EQ(serialBaudIndex(), 5);
-    EXPECT_TRUE(receiver_->waitForRate(57600, 2s));
-    EXPECT_THAT(requestedRates(), ElementsAre(57600u));
-    EXPECT_EQ(deviceCheckLink(), 1) << "both ends now run at 57600";
-}
-
-TEST_F(DeviceSimTest, ASecondHighestRateEqualToThePortsEndsAtOnce) {
-    play(withRates({9600, 19200}));
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_EQ(autoRate, 2);
-    const auto packets = heard(2);
-    ASSERT_EQ(packets.size(), 2u) << "nothing after the acknowledgement of the list";
-    EXPECT_EQ(packets[1].id, kAcknowledge);
-    EXPECT_EQ(packets[1].payload, (std::vector<uint8_t>{0xFC, 0x00}));
-    EXPECT_TRUE(sleeps.calls().empty());
-}
-
-TEST_F(DeviceSimTest, AOneEntryListTriesNothingAndFails) {
-    play(withRates({115200}));
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 0);
-    EXPECT_EQ(autoRate, 6);
-    EXPECT_EQ(heard(2).size(), 2u);
-    EXPECT_TRUE(requestedRates().empty());
-}
-
-TEST_F(DeviceSimTest, ARejectedRateIsSkipped) {
-    play(withRates({115200, 30000, 19200, 9600}));
-    uint8_t autoRate = 0;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_THAT(requestedRates(), ElementsAre(19200u));
-    EXPECT_EQ(autoRate, 3);
-    EXPECT_EQ(serialBaudIndex(), 3);
-}
-
-TEST_F(DeviceSimTest, ARefusedChangeGoesOnToTheNextRate) {
-    sim::Config config = withRates({115200, 57600, 38400, 9600});
-    config.faults.refuseRateChange = true;
-    play(config);
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_THAT(requestedRates(), ElementsAre(57600u, 38400u));
-    EXPECT_EQ(autoRate, 2) << "9600 is the port's rate: kept without a change";
-    EXPECT_EQ(serialBaudIndex(), 2);
-}
-
-TEST_F(DeviceSimTest, WithoutAListTheCurrentRateIsKeptWhenTheLinkAnswers) {
-    sim::Config config = withRates({9600, 19200});
-    config.faults.noRateList = true;
-    play(config);
-    uint8_t autoRate = 6;
-    EXPECT_EQ(deviceNegotiateBaudRate(autoRate), 1);
-    EXPECT_EQ(autoRate, 2);
-    EXPECT_TRUE(requestedRates().empty());
-}
-
-TEST_F(DeviceSimTest, AFixedChoiceMovesBothEnds) {
-    play(withRates({9600, 19200, 38400, 57600, 115200}));
-    uint8_t autoRate = 1;
-    EXPECT_EQ(deviceSetDesiredBaudRate(6, autoRate), 1);
-    EXPECT_EQ(serialBaudIndex(), 6);
-    EXPECT_TRUE(receiver_->waitForRate(115200, 2s));
-    EXPECT_EQ(autoRate, 1);
-    for (const sim::LoggedPacket& p : receiver_->packets())
-        EXPECT_NE(p.payload, (std::vector<uint8_t>{0x39, 0x00})) << "no list or link check";
-    EXPECT_EQ(deviceCheckLink(), 1);
-    EXPECT_EQ(deviceSetDesiredBaudRate(6, autoRate), 1) << "already there";
-    EXPECT_THAT(requestedRates(), ElementsAre(115200u));
+TEST_F(DeviceSimTest, NegotiationAsTheReceiverHearsIt) {
+    struct Case {
+        const char* what;
+        std::vector<uint32_t> rates;
+        const char* fault;
+        uint8_t autoBefore;
+        int32_t result;
+        uint8_t autoAfter;
+        std::vector<uint32_t> requested;
+        uint8_t portIndex;
+    };
+    const Case cases[] = {
+        // The list and the change reply each come in one burst behind an
+        // unknown packet: a pass that took only the first packet misses both.
+        {"never the highest listed rate",
+         {19200, 115200, 9600, 57600, 38400},
+         "unknown-packets",
+         0,
+         1,
+         5,
+         {57600},
+         5},
+        {"second highest is the port's rate", {9600, 19200}, "", 6, 1, 2, {}, 2},
+        {"one entry", {115200}, "", 6, 0, 6, {}, 2},
+        {"a rejected rate is skipped", {115200, 30000, 19200, 9600}, "", 0, 1, 3, {19200}, 3},
+        {"a refused change goes on",
+         {115200, 57600, 38400, 9600},
+         "refuse-rate",
+         6,
+         1,
+         2,
+         {57600, 38400},
+         2},
+        {"no list keeps a rate that answers", {9600, 19200}, "no-rates", 6, 1, 2, {}, 2},
+        {"a silent receiver", {9600, 19200}, "silent", 6, 0, 6, {}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        play(c.rates, c.fault);
+        const size_t sleptBefore = sleeps.calls().size();
+        uint8_t autoRate = c.autoBefore;
+        EXPECT_EQ(deviceNegotiateBaudRate(autoRate), c.result);
+        EXPECT_EQ(autoRate, c.autoAfter);
+        EXPECT_EQ(serialBaudIndex(), c.portIndex);
+        EXPECT_EQ(requestedRates(), c.requested);
+        if (c.requested.empty()) {
+            EXPECT_EQ(sleeps.calls().size(), sleptBefore) << "no rate change";
+        }
+        if (c.rates.size() <= 2 && !*c.fault) {
+            receiver_->waitForPackets(2, 2s);
+            EXPECT_EQ(heardCount(), 2u) << "the list request and its acknowledgement, no more";
+        }
+        if (c.result == 1) {
+            EXPECT_EQ(deviceCheckLink(), 1) << "both ends run at the same rate";
+        }
+    }
 }
 
 }  // namespace
