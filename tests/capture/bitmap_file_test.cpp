@@ -81,9 +81,9 @@ TEST_F(BitmapFile, LayoutForEveryScreenType) {
         SCOPED_TRACE(int{c.screenType});
         Picture picture(13, 5, c.bitCount, c.colors);
         std::string directory = dir.path();
+        std::string path;
         ASSERT_TRUE(bitmapSaveAuto(picture.info, picture.pixels, c.screenType, directory,
-                                   deviceNamed("T")));
-        const std::string path = dir.file("T-01.bmp");
+                                   deviceNamed("T"), &path));
         const std::vector<uint8_t> bytes = readFileBytes(path);
         const auto image = parseBmp(bytes);
         ASSERT_TRUE(image.has_value());
@@ -133,7 +133,7 @@ TEST_F(BitmapFile, GeneratedNames) {
     }
 }
 
-TEST_F(BitmapFile, GeneratedPathsMustFitTheBuffer) {
+TEST_F(BitmapFile, AutoSaveToAPathThatCannotBeOpenedSaysSoAndLeavesNothing) {
     // Directory + "/" + name + "-01.bmp" + NUL: exactly 512 bytes fit, 513 do not.
     // Device names hold at most 127 characters, so the directory makes up the rest.
     std::string longDirectory = dir.path() + "/" + std::string(250, 'e');
@@ -148,7 +148,9 @@ TEST_F(BitmapFile, GeneratedPathsMustFitTheBuffer) {
     const std::string name101(101, 'n');
     EXPECT_FALSE(bitmapMakeAutoName(path, longDirectory, name101.c_str()));
     EXPECT_FALSE(saveAuto(Picture(4, 4, 8, 16), name101.c_str(), longDirectory));
-    expectBoxes({"ERROR: Unable to open file " + longDirectory + "/" + name101 + "-01.bmp"});
+    EXPECT_FALSE(saveAuto(Picture(4, 4, 8, 16), "Qv 1", dir.file("missing")));
+    expectBoxes({"ERROR: Unable to open file " + longDirectory + "/" + name101 + "-01.bmp",
+                 "ERROR: Unable to open file " + dir.file("missing") + "/Qv1-01.bmp"});
     EXPECT_TRUE(filesIn(longDirectory).empty());
 }
 
@@ -158,16 +160,6 @@ TEST_F(BitmapFile, AutoSaveNeverReplacesAFile) {
     EXPECT_EQ(readFileBytes(dir.file("Rx-01.bmp")), (std::vector<uint8_t>{9, 9}));
     EXPECT_TRUE(readBmp(dir.file("Rx-02.bmp")).has_value());
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp"}));
-}
-
-TEST_F(BitmapFile, AutoSaveFailuresAreToldAndLeaveNothing) {
-    Picture cut(4, 4, 8, 16);
-    cut.pixels.pop_back();  // fewer pixels than the header says
-    EXPECT_FALSE(saveAuto(Picture(4, 4, 8, 16), "Qv 1", dir.file("missing")));
-    EXPECT_FALSE(saveAuto(cut, "P"));
-    expectBoxes({"ERROR: Unable to open file " + dir.file("missing") + "/Qv1-01.bmp",
-                 "ERROR: Unable to write file " + dir.file("P-01.bmp")});
-    EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
 // Makes every write beyond `limit` bytes fail with EFBIG for its lifetime.
@@ -211,12 +203,18 @@ class SaveAs : public BitmapFile {
     Picture picture{7, 3, 4, 4};
 };
 
-TEST_F(SaveAs, DialogIsAskedWithTheGeneratedName) {
+TEST_F(SaveAs, DialogProposesTheGeneratedNameAndTheFileIsWrittenOnlyWhenAccepted) {
     std::string directory = dir.path() + "/";
     const DeviceInfo device = deviceNamed("Mk 2/b");
     answer = dir.file("chosen.bmp");
+    writeFileBytes(answer, {0xCC});
+    accept = false;
+    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    EXPECT_EQ(readFileBytes(answer), std::vector<uint8_t>{0xCC}) << "cancelled";
+    accept = true;
     ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_TRUE(save());
+    ASSERT_EQ(requests.size(), 3u);
     const SaveDialogRequest& request = requests[0];
     EXPECT_EQ(request.title, "Save Bitmap");
     using Filters = std::vector<std::pair<std::string, std::string>>;
@@ -226,45 +224,23 @@ TEST_F(SaveAs, DialogIsAskedWithTheGeneratedName) {
     EXPECT_EQ(request.fileName, dir.path() + "/Mk2_b-01.bmp");
     EXPECT_EQ(request.defaultExtension, "bmp");
     EXPECT_TRUE(request.overwritePrompt);
+    EXPECT_EQ(requests[2].fileName, "") << "no device, no name";
     EXPECT_EQ(directory, dir.path());
     const auto image = readBmp(answer);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->pixelOffset, 70u);
+    EXPECT_EQ(image->rows, picture.pixels);
+    EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"chosen.bmp"}));
 }
 
-TEST_F(SaveAs, CancelSaysNothingAndAnAgreedFileIsReplaced) {
-    answer = dir.file("old.bmp");
-    writeFileBytes(answer, std::vector<uint8_t>(5000, 0xCC));
-    accept = false;
-    const DeviceInfo device = deviceNamed("Q");
-    EXPECT_FALSE(save(&device));
-    EXPECT_EQ(readFileBytes(answer), std::vector<uint8_t>(5000, 0xCC));
-
-    accept = true;
-    ASSERT_TRUE(save());
-    EXPECT_EQ(requests.at(1).fileName, "") << "no device, no name";
-    const auto image = readBmp(answer);
-    ASSERT_TRUE(image.has_value());
-    EXPECT_EQ(image->rows, picture.pixels);
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"old.bmp"}));
-}
-
-TEST_F(SaveAs, ChosenPathsThatCannotBeCreated) {
+TEST_F(SaveAs, FailuresAreToldAndLeaveWhatWasThere) {
     std::filesystem::create_directory(dir.file("folder.bmp"));
     const std::string tooLong = dir.path() + "/" + std::string(600, 'x') + ".bmp";
     for (const std::string& chosen : {tooLong, dir.file("folder.bmp")}) {
         answer = chosen;
         EXPECT_FALSE(save());
     }
-    expectBoxes({"ERROR: Unable to open file " + tooLong,
-                 "ERROR: Unable to open file " + dir.file("folder.bmp")});
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"folder.bmp"}));
-    EXPECT_TRUE(filesIn(dir.file("folder.bmp")).empty());
-}
-
-TEST_F(SaveAs, FailedWriteKeepsTheReplacedFileAndLeavesNoPartialFile) {
     answer = dir.file("kept.bmp");
     writeFileBytes(answer, {1, 2, 3});
     picture = Picture(320, 240, 8, 16);
@@ -273,10 +249,17 @@ TEST_F(SaveAs, FailedWriteKeepsTheReplacedFileAndLeavesNoPartialFile) {
         EXPECT_FALSE(save());
         EXPECT_FALSE(saveAuto(picture, "Z"));
     }
-    expectBoxes({"ERROR: Unable to write file " + answer,
-                 "ERROR: Unable to write file " + dir.file("Z-01.bmp")});
+    Picture cut(4, 4, 8, 16);
+    cut.pixels.pop_back();  // fewer pixels than the header says
+    EXPECT_FALSE(saveAuto(cut, "P"));
+    expectBoxes({"ERROR: Unable to open file " + tooLong,
+                 "ERROR: Unable to open file " + dir.file("folder.bmp"),
+                 "ERROR: Unable to write file " + answer,
+                 "ERROR: Unable to write file " + dir.file("Z-01.bmp"),
+                 "ERROR: Unable to write file " + dir.file("P-01.bmp")});
     EXPECT_EQ(readFileBytes(answer), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"kept.bmp"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"folder.bmp", "kept.bmp"}));
+    EXPECT_TRUE(filesIn(dir.file("folder.bmp")).empty());
 }
 
 }  // namespace

@@ -12,28 +12,22 @@ uint32_t le(const std::vector<uint8_t>& bytes, size_t at, int width) {
 
 }  // namespace
 
-uint8_t BmpImage::index(int column, int rowFromTop) const {
-    const size_t row = static_cast<size_t>(height - 1 - rowFromTop) * stride();
-    const size_t bit = static_cast<size_t>(column) * bitCount;
-    const uint8_t byte = rows.at(row + bit / 8);
-    const int shift = 8 - bitCount - static_cast<int>(bit % 8);
-    return static_cast<uint8_t>((byte >> shift) & ((1u << bitCount) - 1));
-}
-
 std::vector<uint8_t> BmpImage::indices() const {
     std::vector<uint8_t> out;
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) out.push_back(index(column, row));
+    for (int row = height - 1; row >= 0; --row) {
+        for (size_t bit = 0; bit < static_cast<size_t>(width) * bitCount; bit += bitCount) {
+            const uint8_t byte = rows.at(row * stride() + bit / 8);
+            const int shift = 8 - bitCount - static_cast<int>(bit % 8);
+            out.push_back(static_cast<uint8_t>((byte >> shift) & ((1u << bitCount) - 1)));
+        }
     }
     return out;
 }
 
 bool BmpImage::paddingIsZero() const {
-    const size_t usedBits = static_cast<size_t>(width) * bitCount;
-    for (int32_t r = 0; r < height; ++r) {
-        for (size_t bit = usedBits; bit < stride() * 8; ++bit) {
-            const uint8_t byte = rows[r * stride() + bit / 8];
-            if (byte & (0x80 >> (bit % 8)))
+    for (int32_t row = 0; row < height; ++row) {
+        for (size_t bit = static_cast<size_t>(width) * bitCount; bit < stride() * 8; ++bit) {
+            if (rows[row * stride() + bit / 8] & (0x80 >> (bit % 8)))
                 return false;
         }
     }
@@ -46,22 +40,19 @@ std::optional<BmpImage> parseBmp(const std::vector<uint8_t>& bytes) {
     BmpImage image;
     image.fileSize = le(bytes, 2, 4);
     image.pixelOffset = le(bytes, 10, 4);
-    if (le(bytes, 6, 4) != 0 || le(bytes, 14, 4) != 40)
-        return std::nullopt;
     image.width = static_cast<int32_t>(le(bytes, 18, 4));
     image.height = static_cast<int32_t>(le(bytes, 22, 4));
     image.bitCount = static_cast<uint16_t>(le(bytes, 28, 2));
-    image.sizeImage = le(bytes, 34, 4);
     image.colorsUsed = le(bytes, 46, 4);
-    if (le(bytes, 26, 2) != 1 || le(bytes, 30, 4) != 0 || le(bytes, 50, 4) != image.colorsUsed)
+    if (le(bytes, 6, 4) != 0 || le(bytes, 14, 4) != 40 || le(bytes, 26, 2) != 1 ||
+        le(bytes, 30, 4) != 0 || le(bytes, 50, 4) != image.colorsUsed)
         return std::nullopt;
-    if (image.pixelOffset < 54 || image.pixelOffset > bytes.size())
+    if (image.pixelOffset < 54 || image.pixelOffset > bytes.size() || image.width < 0 ||
+        image.height < 0)
         return std::nullopt;
     image.colorTable.assign(bytes.begin() + 54, bytes.begin() + image.pixelOffset);
     image.rows.assign(bytes.begin() + image.pixelOffset, bytes.end());
-    if (image.width < 0 || image.height < 0)
-        return std::nullopt;
-    if (image.bitCount != 0 && image.rows.size() != size_t{image.stride()} * image.height)
+    if (image.rows.size() != size_t{image.stride()} * image.height)
         return std::nullopt;
     return image;
 }

@@ -14,13 +14,10 @@ struct BmpImage {
     int32_t height = 0;
     uint16_t bitCount = 0;
     uint32_t colorsUsed = 0;
-    uint32_t sizeImage = 0;
     std::vector<uint8_t> colorTable;  // bytes between the headers and the pixels
     std::vector<uint8_t> rows;        // the pixel rows as stored (bottom row first)
 
     uint32_t stride() const { return ((bitCount * static_cast<uint32_t>(width) + 31) / 32) * 4; }
-    // Palette index of the pixel in `column` of the picture row `rowFromTop`.
-    uint8_t index(int column, int rowFromTop) const;
     // Palette indices of every pixel, top row first, left to right.
     std::vector<uint8_t> indices() const;
     // Every bit of every row beyond the last pixel is 0.

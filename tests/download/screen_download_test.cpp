@@ -3,6 +3,7 @@
 // share no code.
 #include "capture/screen_download.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -132,22 +133,12 @@ TEST_F(Download, AsksOnceAndTakesEveryPacketOfABurst) {
     // Everything arrives before the first poll and nothing after: each packet
     // must be taken although later polls read nothing.
     const sim::Picture shown = picture(40, 30);
-    const Bytes raw = announce(shown);
-    Bytes palette(768);
-    for (size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<uint8_t>(i * 7 + i / 3);
-    for (size_t at = 0; at < palette.size(); at += 192)
-        feedRecord(paletteRecord(at, slice(palette, at, at + 192)));
-    feedPixels(4, raw, 240);
+    feedPixels(4, announce(shown), 240);
     expectPicture(run(), shown);
     EXPECT_EQ(ticks.count(), 0u);
     EXPECT_FALSE(tickRunning());
-    ASSERT_EQ(fake.device.writes.size(), 1u);
-    EXPECT_EQ(fake.device.writes[0], (Bytes{0x10, 0x0A, 0x02, 0x20, 0x00, 0xD4, 0x10, 0x03}));
-    for (int i = 0; i < 256; ++i) {
-        ASSERT_EQ(info.palette[i],
-                  (RGBQUAD{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2], 0}))
-            << "entry " << i;
-    }
+    EXPECT_THAT(fake.device.writes,
+                ::testing::ElementsAre(Bytes{0x10, 0x0A, 0x02, 0x20, 0x00, 0xD4, 0x10, 0x03}));
 }
 
 TEST_F(Download, SilenceIsCountedFromTheLastPacket) {
@@ -192,13 +183,6 @@ TEST_F(Download, SilenceIsCountedFromTheLastPacket) {
         EXPECT_FALSE(tickRunning());
         linkResetReceiver();
     }
-}
-
-TEST_F(Download, WithoutAPortTheDownloadTimesOut) {
-    serialClose();
-    EXPECT_TRUE(run().empty());
-    EXPECT_EQ(error, DownloadNotResponding);
-    EXPECT_EQ(ticks.count(), kDownloadIdleTicks);
 }
 
 TEST_F(Download, DevicesWithoutACaptureMethod) {
@@ -278,10 +262,12 @@ TEST_F(Download, GeometriesThatCannotBeBuilt) {
     }
 }
 
-TEST_F(Download, RecordsWithoutAPlaceAreIgnored) {
+TEST_F(Download, RecordsWithoutAPlaceAreIgnoredAndALaterHeaderStartsAgain) {
     const sim::Picture shown = picture(9, 4, 4);
     // Before any header: nowhere to put the data, and no picture to complete.
     feedRecord(pixelRecord(1, 0, Bytes(100, 0xFF)));
+    announce(picture(100, 100, 4), screen(2, 1, 2));
+    feedRecord(pixelRecord(1, 0, Bytes(200, 0x33)));
     const Bytes raw = announce(shown, screen(2, 1, 2));
     // An empty screen record, a pixel record in a packet of another ID, and a
     // palette chunk for a device with a built-in palette.
@@ -294,12 +280,12 @@ TEST_F(Download, RecordsWithoutAPlaceAreIgnored) {
     EXPECT_EQ(info.palette[4], kSentinel);
 }
 
-TEST_F(Download, ALaterHeaderStartsAgain) {
-    announce(picture(100, 100));
-    feedRecord(pixelRecord(4, 0, Bytes(200, 0x33)));
-    const sim::Picture shown = picture(7, 6);
-    feedPixels(4, announce(shown), 13);
-    expectPicture(run(), shown);
+TEST_F(Download, RawValuesWithoutAnEntryInTheValueMapBecomeIndexZero) {
+    sim::Screen mapped = screen(3, 3, 8);
+    mapped.valueMap.fill(9);
+    feedRecord(sim::headerRecord(mapped, {3, 3, 1}));
+    feedRecord(pixelRecord(3, 0, {0x0F, 0x10, 0xFF}));
+    expectPicture(run(device(3, 3, StandardPalette16.data())), sim::Picture{3, 1, {9, 0, 0}, {}});
 }
 
 TEST_F(Download, TheFirstChunkReachingTheEndCompletesThePicture) {
@@ -318,12 +304,6 @@ TEST_F(Download, TheFirstChunkReachingTheEndCompletesThePicture) {
     for (uint32_t at : {30u, 20u, 10u, 0u}) feedRecord(pixelRecord(4, at, slice(raw, at, at + 10)));
     expectPicture(run(), withHole(0, 30));
     linkResetReceiver();
-
-    // A chunk ending exactly at the raw size is copied.
-    announce(shown);
-    feedRecord(pixelRecord(4, 0, slice(raw, 0, 20)));
-    feedRecord(pixelRecord(4, 20, slice(raw, 20, 40)));
-    expectPicture(run(), shown);
 
     // One byte more and it is dropped, but it still completes the picture.
     announce(shown);
