@@ -36,17 +36,20 @@ Bytes join(std::initializer_list<Bytes> parts) {
 }
 
 Bytes productReply(uint16_t productId, uint16_t version) {
-    return frameOf(255, join({littleEndian(productId, 2), littleEndian(version, 2)}));
+    Bytes payload;
+    sim::wire::putLe16(payload, productId);
+    sim::wire::putLe16(payload, version);
+    return frameOf(255, payload);
 }
 
 Bytes ratePayload(const std::vector<uint32_t>& rates) {
     Bytes payload;
-    for (uint32_t r : rates) payload = join({payload, littleEndian(r, 4)});
+    for (uint32_t rate : rates) sim::wire::putLe32(payload, rate);
     return payload;
 }
 
 Bytes changeRequest(uint32_t rate) {
-    return frameOf(48, littleEndian(rate, 4));
+    return frameOf(48, ratePayload({rate}));
 }
 
 struct Query {

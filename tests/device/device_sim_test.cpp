@@ -12,6 +12,7 @@
 #include "link/device_query.h"
 #include "serial/pty_pair.h"
 #include "serial/serial_port.h"
+#include "sim/sim_wire.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"
 
@@ -20,8 +21,6 @@ using ::testing::ElementsAre;
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr uint8_t kRateChangeRequest = 48;
 
 class DeviceSimTest : public ::testing::Test {
   protected:
@@ -52,9 +51,8 @@ class DeviceSimTest : public ::testing::Test {
     std::vector<uint32_t> requestedRates() const {
         std::vector<uint32_t> rates;
         for (const sim::LoggedPacket& p : receiver_->packets()) {
-            if (p.heard && p.id == kRateChangeRequest && p.payload.size() == 4)
-                rates.push_back(p.payload[0] | p.payload[1] << 8 | p.payload[2] << 16 |
-                                static_cast<uint32_t>(p.payload[3]) << 24);
+            if (p.heard && p.id == sim::wire::packet::RateChangeRequest && p.payload.size() == 4)
+                rates.push_back(sim::wire::getLe32(p.payload.data()));
         }
         return rates;
     }
