@@ -173,6 +173,9 @@ TEST(FaultSwitches, ValuesAreReadAndChecked) {
     EXPECT_EQ(f.chunkGapMs, 2500u);
     ASSERT_TRUE(sim::applyFault("bad-checksum=3", f));
     EXPECT_EQ(f.badChecksumChunk, 3);
+    // Every other name is switched on by name in a receiver or CLI test.
+    ASSERT_TRUE(sim::applyFault("drop-line", f));
+    EXPECT_TRUE(f.dropLine);
     for (const char* bad : {"gap", "gap=", "gap=-1", "gap=x", "gap=1e9", "bad-checksum=-2",
                             "bad-checksum=2x", "silent=1", "nope", ""}) {
         EXPECT_FALSE(sim::applyFault(bad, f)) << bad;
