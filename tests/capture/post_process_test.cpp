@@ -29,6 +29,19 @@ Bytes runBothWays(PostProcessFn routine, const Bytes& input) {
     return inPlace;
 }
 
+// Worked by hand, so that the routines and the virtual receiver's inverses
+// cannot agree on the same mistake.
+TEST(PostProcess, WorkedExamples) {
+    EXPECT_EQ(runBothWays(reverseBitOrder, {0x80, 0x01, 0xF0, 0xB0, 0x12, 0x5A}),
+              (Bytes{0x01, 0x80, 0x0F, 0x0D, 0x48, 0x5A}));
+    EXPECT_EQ(runBothWays(splitEvenOddBytes, {10, 11, 12, 13, 14, 15, 16, 17}),
+              (Bytes{10, 12, 14, 16, 11, 13, 15, 17}));
+    Bytes thirty(30, 9);
+    Bytes keptTwo(30, 0);
+    keptTwo[0] = keptTwo[1] = 9;
+    EXPECT_EQ(runBothWays(clearLast28Bytes, thirty), keptTwo);
+}
+
 // Whole pictures through every routine are proven by the end-to-end captures;
 // these are the lengths no screen has.
 TEST(PostProcess, OddAndShortLengths) {
