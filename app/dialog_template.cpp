@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,8 +41,24 @@ QPushButton* makeButton(QWidget* parent, const ControlSpec& item, bool isDefault
     return button;
 }
 
+// A multi-line field keeps Enter for itself, even when it is read-only, so
+// that Enter pressed inside it does not press the dialog's default button.
+class HistoryView : public QPlainTextEdit {
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
 QWidget* makeHistoryView(QWidget* parent) {
-    auto* view = new QPlainTextEdit(parent);
+    auto* view = new HistoryView(parent);
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -29,7 +29,7 @@ enum class ControlKind {
     AutoRadio,    // radio button that checks itself when clicked
     ProgressBar,  // bordered, no text of its own
     Edit,         // single-line edit field, scrolls horizontally
-    HistoryView,  // multi-line, read-only, no word wrap, vertical scroll bar
+    HistoryView,  // multi-line, read-only, no word wrap, vertical scroll bar, keeps Enter
     SortedList,   // list box; the caller keeps its lines sorted
     EditCombo,    // drop-down list whose text can also be typed
     Icon,         // the application icon

@@ -89,6 +89,7 @@ class DialogsTest : public QObject {
             QString shown = "not looked at";
             onNextModal<OutputDirectoryDialog>([&](OutputDirectoryDialog* d) {
                 shown = directoryField(d)->text();
+                QCOMPARE(QApplication::focusWidget(), directoryField(d));
                 if (present)
                     pictured = saveScreenshot(d, "dialog_output_directory");
                 directoryField(d)->setText("/");  // typed, not confirmed
@@ -201,6 +202,11 @@ class DialogsTest : public QObject {
         QCOMPARE(history->cursorForPosition(QPoint(2, 2)).block().blockNumber(), 0);
         QVERIFY(button(&about, 1)->isDefault());
         QCOMPARE(QApplication::focusWidget(), button(&about, 1));
+        // The history field keeps Enter, as a multi-line field does, instead
+        // of letting it press OK.
+        history->setFocus();
+        QTest::keyClick(history, Qt::Key_Return);
+        QVERIFY(about.isVisible());
         QVERIFY(saveScreenshot(&about, "dialog_about"));
     }
 
