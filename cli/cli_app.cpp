@@ -177,9 +177,8 @@ bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options
     const uint8_t screenType = id.info.screenType;
     if (!options.output.empty()) {
         savedPath = options.output;
-        const std::string ext = std::filesystem::path(savedPath).extension().string();
-        return (ext == ".png" || ext == ".PNG") ? pngSave(c.info, c.pixels, savedPath)
-                                                : saveBitmapAt(c, screenType, savedPath);
+        return pathHasExtension(savedPath, ".png") ? pngSave(c.info, c.pixels, savedPath)
+                                                   : saveBitmapAt(c, screenType, savedPath);
     }
     std::string directory = options.directory;
     if (directory.empty()) {

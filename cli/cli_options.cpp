@@ -71,19 +71,6 @@ bool parseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
-bool hasExtension(const std::string& path, std::string_view extension) {
-    if (path.size() <= extension.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < extension.size(); ++i) {
-        const char c = path[path.size() - extension.size() + i];
-        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != extension[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Walks the arguments; each option takes its value from "--name=value" or
 // from the next argument.
 class ArgumentReader {
@@ -146,7 +133,7 @@ bool applyOption(const std::string& name, const std::optional<std::string>& inli
     }
     if (name == "-o" || name == "--output") {
         o.output = v;
-        return hasExtension(v, ".bmp") || hasExtension(v, ".png") ||
+        return pathHasExtension(v, ".bmp") || pathHasExtension(v, ".png") ||
                fail("--output needs a file ending in .bmp or .png");
     }
     if (name == "-d" || name == "--dir") {
@@ -182,6 +169,19 @@ bool checkCombination(const CliOptions& o, std::string& error) {
 }
 
 }  // namespace
+
+bool pathHasExtension(const std::string& path, std::string_view extension) {
+    if (path.size() <= extension.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < extension.size(); ++i) {
+        const char c = path[path.size() - extension.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != extension[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 CliParse parseCliArguments(const std::vector<std::string>& args, CliOptions& options,
                            std::string& error) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class CliCommand { None, Query, Detect, Capture, Products, Ports };
@@ -26,5 +27,9 @@ enum class CliParse { Run, Help, Version, Usage };
 // `error` says what is wrong.
 CliParse parseCliArguments(const std::vector<std::string>& args, CliOptions& options,
                            std::string& error);
+
+// True when `path` ends in `extension` (given in lower case), in any mix of
+// upper and lower case, after at least one other character.
+bool pathHasExtension(const std::string& path, std::string_view extension);
 
 extern const char* const kCliUsage;

@@ -29,7 +29,7 @@ std::string portOpenProblem(const std::string& path, int error) {
         case EPERM:
             return head +
                    "permission denied. Add your user to the dialout group "
-                   "(sudo usermod -aG dialout $USER), then log out and in again.";
+                   "(sudo usermod -aG dialout $USER), then log out and log in again.";
         case EBUSY:
         case EWOULDBLOCK:
             return head +
@@ -83,8 +83,10 @@ bool ReceiverSession::begin() {
 std::vector<uint8_t> ReceiverSession::portsToSearch() const {
     const bool numbered = !options_.simulate &&
                           (options_.port.empty() || options_.port == "1" || options_.port == "2");
-    if (numbered && (chosenPort_ == 1 || chosenPort_ == 2)) {
-        return {chosenPort_, static_cast<uint8_t>(3 - chosenPort_)};
+    if (numbered) {
+        // Auto Detect moves to port 1 from any number other than 1, so a
+        // stored number that names no port still leads to port 1.
+        return {chosenPort_, static_cast<uint8_t>(chosenPort_ == 1 ? 2 : 1)};
     }
     return {chosenPort_};
 }
@@ -98,6 +100,7 @@ uint8_t ReceiverSession::baudChoice() const {
 }
 
 bool ReceiverSession::openPort(uint8_t port) {
+    chosenPort_ = port;  // the port in use from now on, as a click on its button makes it
     serialClose();
     if (port != 1 && port != 2) {
         platformMessageBox(deviceMessageText(DeviceMessage::InvalidPort), "GPS Lumagrab",

@@ -33,10 +33,12 @@ class ReceiverSession {
     // receiver. False (reason told) when the receiver cannot be started.
     bool begin();
     // The port numbers to search: the chosen one first, then for a numbered
-    // port of the settings the other one.
+    // port of the settings the other one (port 1 after a number that names
+    // no port).
     std::vector<uint8_t> portsToSearch() const;
     uint8_t chosenPort() const { return chosenPort_; }
-    // Opens a port at 9600 bit/s; false, with the reason told, when it cannot.
+    // Makes `port` the chosen one and opens it at 9600 bit/s; false, with the
+    // reason told, when it cannot.
     bool openPort(uint8_t port);
     // The start-up search: a link check at the present rate, then at the rate
     // the settings name, then at every rate.
