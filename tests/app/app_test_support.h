@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "settings/app_settings.h"
@@ -43,3 +44,19 @@ std::string writeSettingsFile(const std::string& dir, const std::string& valueLi
 bool saveScreenshot(const QImage& picture, const QString& name);
 // The same for `widget`, rendered offscreen.
 bool saveScreenshot(QWidget* widget, const QString& name);
+
+// One control of a dialog template as the design gives it: resource ID,
+// widget class, caption (button or label text, group title) and place in
+// dialog units.
+struct ExpectedControl {
+    int id;
+    const char* className;
+    const char* caption;
+    int x, y, width, height;
+};
+
+// Compares the controls of `dialog` with `expected`, and its client area
+// (the controls' parent) with `width` x `height` dialog units of the dialog's
+// font. Returns the first difference, or an empty string.
+QString templateMismatch(QWidget* dialog, int width, int height,
+                         std::span<const ExpectedControl> expected);

@@ -48,6 +48,27 @@ QString canonical(const std::string& path) {
     return QString::fromStdString(std::filesystem::canonical(path).string());
 }
 
+// Templates 137 (with the chooser button squeezed in beside the field), 100
+// and 138, as designed.
+const ExpectedControl kTemplate137[] = {
+    {1020, "QLineEdit", "", 75, 14, 100, 12},
+    {1032, "QPushButton", "&Browse...", 179, 13, 38, 14},
+    {1, "QPushButton", "OK", 50, 37, 50, 14},
+    {2, "QPushButton", "Cancel", 124, 37, 50, 14},
+    {1019, "QLabel", "Output Directory:", 7, 16, 57, 8},
+};
+const ExpectedControl kTemplate100[] = {
+    {1, "QPushButton", "OK", 177, 13, 50, 14},
+    {1021, "QLabel", "Version History:", 15, 44, 71, 10},
+    {1027, "QPlainTextEdit", "", 15, 54, 212, 90},
+};
+const ExpectedControl kTemplate138[] = {
+    {1, "QPushButton", "OK", 67, 177, 50, 14},
+    {1028, "QListWidget", "", 7, 19, 170, 154},
+    {1029, "QLabel", "Supported Products:", 7, 7, 77, 8},
+    {1031, "QLabel", "Product IDs:", 114, 7, 49, 8},
+};
+
 // The Qt forms of the platform seams, for one test.
 struct QtPlatformHooks {
     QtPlatformHooks() { installQtPlatformHooks(); }
@@ -142,6 +163,9 @@ class DialogsTest : public QObject {
 
         OutputDirectoryDialog dialog("", nullptr);
         dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Set Output Directory"));
+        const QString mismatch = templateMismatch(&dialog, 224, 58, kTemplate137);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         QTest::keyClicks(directoryField(&dialog), QString::fromStdString(typed));
         QCOMPARE(directoryField(&dialog)->text().size(), qsizetype{600});
         dialog.accept();
@@ -195,6 +219,9 @@ class DialogsTest : public QObject {
         AboutDialog about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(about.windowTitle(), QString("About GPSLumagrab"));
+        const QString mismatch = templateMismatch(&about, 242, 151, kTemplate100);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         auto* history = findControl<QPlainTextEdit>(&about, 1027);
         QVERIFY(history->isReadOnly());
         QCOMPARE(history->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -220,8 +247,8 @@ class DialogsTest : public QObject {
         SupportedProductsDialog dialog;
         QCOMPARE(serialRxOverrun() + serialTxFull() + serialOtherError() + linkOverflow(), 0);
         QCOMPARE(dialog.windowTitle(), QString("Lumagrab Help"));
-        QCOMPARE(findControl<QLabel>(&dialog, 1029)->text(), QString("Supported Products:"));
-        QCOMPARE(findControl<QLabel>(&dialog, 1031)->text(), QString("Product IDs:"));
+        const QString mismatch = templateMismatch(&dialog, 184, 198, kTemplate138);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         auto* list = findControl<QListWidget>(&dialog, 1028);
         // Every character as wide as any other, so that the ID column lines up.
         const QFontMetrics metrics(list->font());
