@@ -4,9 +4,9 @@
 #include <QPushButton>
 
 #include "app/dialog_template.h"
-#include "link/product_list.h"
 #include "app/resource_ids.h"
 #include "link/packet_link.h"
+#include "link/product_list.h"
 #include "serial/serial_port.h"
 
 namespace {
