@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "capture/file_commit.h"
+#include "platform/file_commit.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "capture/file_commit.h"
+#include "platform/file_commit.h"
 
 namespace {
 

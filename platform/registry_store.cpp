@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/file_commit.h"
+
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
-
-std::function<void(const std::string&)> gBeforeRenameHook;
 
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -253,34 +253,6 @@ ReadResult readSmallFile(const std::string& path, std::string& text) {
     return result;
 }
 
-bool writeAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t n = write(fd, content.data(), content.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        content.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-std::string parentDirectory(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Makes a finished rename survive a power cut.
-void syncDirectory(const std::string& dir) {
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    fsync(fd);
-    close(fd);
-}
-
 }  // namespace
 
 bool RegistryDocument::parse(std::string_view text) {
@@ -424,25 +396,11 @@ bool RegistryStore::commit() {
 }
 
 bool registryWriteFileAtomically(const std::string& path, std::string_view content) {
-    const std::string dir = parentDirectory(path);
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, content) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok && gBeforeRenameHook)
-        gBeforeRenameHook(temp);
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
-    syncDirectory(dir);
-    return true;
-}
-
-void registrySetBeforeRenameHook(std::function<void(const std::string&)> hook) {
-    gBeforeRenameHook = std::move(hook);
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(content.data()),
+                                         content.size());
+    // The settings are the user's own: private to them, like the temporary
+    // file they are written through.
+    return fileReplaceWhole(path, {bytes}, 0600) == FileWriteResult::Written;
 }

@@ -25,7 +25,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,9 +107,5 @@ class RegistryStore {
 };
 
 // Replaces `path` with `content` atomically (temporary file, fsync, rename,
-// fsync of the directory). Missing parent directories are created (0700).
+// fsync of the directory). Missing parent directories are created.
 bool registryWriteFileAtomically(const std::string& path, std::string_view content);
-
-// Test seam: called with the temporary file's path after it has been written
-// and flushed, just before the rename. Empty by default.
-void registrySetBeforeRenameHook(std::function<void(const std::string& tempPath)> hook);

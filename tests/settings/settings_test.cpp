@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/file_commit.h"
 #include "platform/platform.h"
 #include "platform/registry_store.h"
 #include "settings/app_settings.h"
@@ -171,7 +172,7 @@ TEST(RegistryStoreDeathTest, ACrashBeforeTheRenameLeavesTheOldFileWhole) {
     const std::string before = readText(path);
     EXPECT_EXIT(
         {
-            registrySetBeforeRenameHook([](const std::string&) { _exit(3); });
+            fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
             RegistryStore store(path, kKey);
             store.setString("Dir", "/new/and/much/longer/than/before");
             store.commit();

@@ -6,7 +6,10 @@
 // file it was to replace.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -19,6 +22,18 @@ enum class FileWriteResult { Written, OpenFailed, WriteFailed };
 // final rename failed; in both cases no file is left behind.
 FileWriteResult fileWriteWhole(const std::string& path,
                                std::initializer_list<std::span<const uint8_t>> parts);
+
+// The same without asking whether `path` may be replaced: whatever stands
+// there (a read-only file included) gives way to the new contents. The new
+// file is created with `mode` (less the umask); the directory is flushed
+// after the rename so that the new contents survive a power cut.
+FileWriteResult fileReplaceWhole(const std::string& path,
+                                 std::initializer_list<std::span<const uint8_t>> parts,
+                                 mode_t mode = 0666);
+
+// Test seam: called with the temporary file's path once it is written and
+// flushed, just before the rename. Empty by default.
+void fileSetBeforeRenameHook(std::function<void(const std::string& temporaryPath)> hook);
 
 // Shows "ERROR: Unable to open file <path>" or "ERROR: Unable to write file
 // <path>" in a message box captioned "Lumagrab". Nothing for Written.

@@ -1,14 +1,17 @@
-#include "capture/file_commit.h"
+#include "platform/file_commit.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/platform.h"
 
 namespace {
+
+std::function<void(const std::string&)> gBeforeRenameHook;
 
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -18,13 +21,13 @@ std::string directoryOf(const std::string& path) {
 }
 
 // Creates a new temporary file beside `path`; -1 when none can be created.
-int createTemporaryBeside(const std::string& path, std::string& temporary) {
+int createTemporaryBeside(const std::string& path, std::string& temporary, mode_t mode) {
     static unsigned serial = 0;
     const std::string directory = directoryOf(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = directory + "/.lumagrab-" + std::to_string(getpid()) + "-" +
                     std::to_string(serial++) + ".tmp";
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -52,26 +55,48 @@ bool mayReplace(const std::string& path) {
     return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
 }
 
+// Makes a finished rename survive a power cut.
+void syncDirectory(const std::string& directory) {
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
 }  // namespace
 
-FileWriteResult fileWriteWhole(const std::string& path,
-                               std::initializer_list<std::span<const uint8_t>> parts) {
-    if (!mayReplace(path))
-        return FileWriteResult::OpenFailed;
+FileWriteResult fileReplaceWhole(const std::string& path,
+                                 std::initializer_list<std::span<const uint8_t>> parts,
+                                 mode_t mode) {
     std::string temporary;
-    const int fd = createTemporaryBeside(path, temporary);
+    const int fd = createTemporaryBeside(path, temporary, mode);
     if (fd < 0)
         return FileWriteResult::OpenFailed;
     bool ok = true;
     for (std::span<const uint8_t> part : parts) ok = ok && writeAll(fd, part);
     ok = ok && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
+    if (ok && gBeforeRenameHook)
+        gBeforeRenameHook(temporary);
     ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
         unlink(temporary.c_str());
         return FileWriteResult::WriteFailed;
     }
+    syncDirectory(directoryOf(path));
     return FileWriteResult::Written;
+}
+
+FileWriteResult fileWriteWhole(const std::string& path,
+                               std::initializer_list<std::span<const uint8_t>> parts) {
+    if (!mayReplace(path))
+        return FileWriteResult::OpenFailed;
+    return fileReplaceWhole(path, parts);
+}
+
+void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
+    gBeforeRenameHook = std::move(hook);
 }
 
 void fileReportFailure(FileWriteResult result, const std::string& path) {
