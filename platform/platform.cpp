@@ -9,6 +9,8 @@
 #include <ctime>
 #include <fstream>
 
+#include "platform/stop_request.h"
+
 namespace {
 
 std::function<void(uint32_t)> gSleepHook;
@@ -49,8 +51,14 @@ void platformSleep(uint32_t ms) {
         gSleepHook(ms);
         return;
     }
-    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    // In slices, so that a stop request ends the pause within a few milliseconds.
+    constexpr uint32_t kSliceMs = 5;
+    while (ms > 0 && !stopRequested()) {
+        const uint32_t slice = ms < kSliceMs ? ms : kSliceMs;
+        timespec ts{0, static_cast<long>(slice) * 1000000L};
+        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+        }
+        ms -= slice;
     }
 }
 

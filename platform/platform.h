@@ -34,7 +34,8 @@ constexpr int IdNo = 7;
 
 // --- Sleep -----------------------------------------------------------------
 // Blocks the calling thread for `ms` milliseconds (the device's pauses around
-// a rate change). Tests replace it with a recorder so they do not wait.
+// a rate change), or until a stop request is raised. Tests replace it with a
+// recorder so they do not wait.
 void platformSleep(uint32_t ms);
 void platformSetSleepHook(std::function<void(uint32_t)> hook);
 
