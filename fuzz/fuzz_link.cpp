@@ -30,11 +30,14 @@ void check(bool condition) {
 // past it is caught.
 void takeOne() {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[frame::MaxPayload]);
+    const bool waiting = linkPacketWaiting() != 0;
     uint16_t id = 0;
     int32_t length = -1;
     const int32_t valid = linkTakePacket(id, buffer.get(), length);
     check(length >= 0 && length <= 255);
     check(valid == 0 || valid == 1);
+    // Every queued packet began with a DLE and an ID byte: none is a phantom.
+    check(waiting ? id <= 255 : id == PacketId::None);
 }
 
 void drainQueue() {

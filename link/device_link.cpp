@@ -5,6 +5,7 @@
 #include "link/device_wait.h"
 #include "link/packet_link.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "serial/serial_port.h"
 #include "serial/tick_timer.h"
 
@@ -46,7 +47,7 @@ bool pollForAnswer(Handle handle) {
             ++noData;
         const bool answered = takeWaitingUntil(handle);
         pacer.endPass();
-        if (answered)
+        if (answered && !stopRequested())
             return true;
         if (noData >= kNoDataTicks || pacer.exhausted())
             return false;
@@ -70,6 +71,15 @@ bool drainForAnswer() {
     return answered;
 }
 
+// A list that offers nothing but the rate the link runs at: there is nothing
+// to move to, and the link works.
+bool onlyPresentRate(const uint32_t* rates, int32_t count) {
+    uint8_t index = 0;
+    return count > 0 && std::all_of(rates, rates + count, [&](uint32_t rate) {
+               return serialClassifyRate(rate, &index, nullptr) && index == serialBaudIndex();
+           });
+}
+
 }  // namespace
 
 int32_t deviceCheckLink() {
@@ -88,13 +98,14 @@ int32_t deviceCheckLink() {
         if (noData >= kNoDataTicks || pacer.exhausted())
             break;
     }
-    return answered ? 1 : 0;
+    return answered && !stopRequested() ? 1 : 0;
 }
 
 int32_t deviceProbeBaudRates() {
     if (deviceCheckLink())
         return 1;
-    for (uint8_t index = baudindex::Rate9600; index <= baudindex::Rate115200; ++index) {
+    for (uint8_t index = baudindex::Rate9600; index <= baudindex::Rate115200 && !stopRequested();
+         ++index) {
         serialSetBaudRate(serialRateForIndex(index));
         if (deviceCheckLink())
             return 1;
@@ -117,6 +128,8 @@ int32_t deviceListBaudRates(uint32_t (&rates)[kMaxRates], int32_t& count) {
 
 int32_t deviceChangeBaudRate(uint32_t rate) {
     platformSleep(kBeforeChangeMs);
+    if (stopRequested())
+        return 0;
     const uint8_t request[4] = {static_cast<uint8_t>(rate), static_cast<uint8_t>(rate >> 8),
                                 static_cast<uint8_t>(rate >> 16), static_cast<uint8_t>(rate >> 24)};
     linkSendPacket(PacketId::BaudChangeRequest, request, sizeof request);
@@ -131,7 +144,7 @@ int32_t deviceChangeBaudRate(uint32_t rate) {
         platformSleep(kAfterConfirmMs);
     }
     platformSleep(kAfterChangeMs);
-    return changed;
+    return stopRequested() ? 0 : changed;
 }
 
 int32_t deviceNegotiateBaudRate(uint8_t& autoBaudRate) {
@@ -140,6 +153,10 @@ int32_t deviceNegotiateBaudRate(uint8_t& autoBaudRate) {
     if (!deviceListBaudRates(rates, count)) {
         if (!deviceCheckLink())
             return 0;
+        autoBaudRate = serialBaudIndex();
+        return 1;
+    }
+    if (onlyPresentRate(rates, count)) {
         autoBaudRate = serialBaudIndex();
         return 1;
     }
@@ -166,7 +183,9 @@ int32_t deviceSetDesiredBaudRate(uint8_t baudChoice, uint8_t& autoBaudRate) {
     if (baudChoice < baudindex::Auto || baudChoice > baudindex::Rate115200)
         return 0;
     if (baudChoice == baudindex::Auto) {
-        if (autoBaudRate == serialBaudIndex())
+        // Every link starts at 9600: a remembered 9600 says nothing about
+        // what the device offers, so only a faster link already up is kept.
+        if (autoBaudRate == serialBaudIndex() && autoBaudRate > baudindex::Rate9600)
             return 1;
         return deviceNegotiateBaudRate(autoBaudRate);
     }

@@ -5,6 +5,7 @@
 
 #include "link/device_wait.h"
 #include "link/packet_link.h"
+#include "platform/stop_request.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -58,11 +59,9 @@ uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTe
             });
         }
         pacer.endPass();
-        if (noData >= kNoDataTicks)
-            return 1;
-        if (answered)
+        if (answered && !stopRequested())
             return 0;
-        if (pacer.exhausted())
+        if (noData >= kNoDataTicks || pacer.exhausted())
             return 1;
     }
 }

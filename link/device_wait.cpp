@@ -1,5 +1,6 @@
 #include "link/device_wait.h"
 
+#include "platform/stop_request.h"
 #include "serial/tick_timer.h"
 
 TickPacer::TickPacer() {
@@ -12,6 +13,10 @@ TickPacer::~TickPacer() {
 
 void TickPacer::beginPass() {
     tickWaitPending();
+}
+
+bool TickPacer::exhausted() const {
+    return passes_ >= kMaxPasses || stopRequested();
 }
 
 void TickPacer::endPass() {

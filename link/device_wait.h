@@ -13,7 +13,7 @@
 // A line that never falls quiet (noise, or a device that streams) keeps the
 // idle counters of the operations from ever rising; the pacer therefore also
 // ends any wait after kMaxPasses passes (10 s), far beyond every budget that
-// the operations count.
+// the operations count. A stop request ends it at the next pass.
 class TickPacer {
   public:
     static constexpr uint32_t kMaxPasses = 2000;
@@ -27,7 +27,8 @@ class TickPacer {
     void beginPass();
     // Clears the tick; a tick that fell during the pass goes with it.
     void endPass();
-    bool exhausted() const { return passes_ >= kMaxPasses; }
+    // Out of passes, or asked to stop: either way the wait ends unanswered.
+    bool exhausted() const;
 
   private:
     uint32_t passes_ = 0;

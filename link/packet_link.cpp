@@ -88,7 +88,10 @@ void takeSize(uint8_t size) {
 
 ReceiveState afterDle(uint8_t byte) {
     if (byte == frame::Etx) {
-        endFrame();
+        // A frame end with no frame open (the tail of a frame cut by a reset,
+        // or noise) would commit an entry that describes nothing.
+        if (gRx.frameOpen)
+            endFrame();
         return RxHunt;
     }
     if (byte == frame::Dle) {

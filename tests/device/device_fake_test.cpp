@@ -12,6 +12,7 @@
 #include "link/device_query.h"
 #include "link/packet_link.h"
 #include "link/test_frames.h"
+#include "platform/stop_request.h"
 #include "serial/fake_serial_device.h"
 #include "serial/serial_port.h"
 #include "serial/tick_timer.h"
@@ -302,10 +303,15 @@ TEST_F(DeviceFakeTest, ASilentDeviceOrARejectedRateLeavesThePortAlone) {
 TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSixFails) {
     uint8_t autoRate = 0;
     EXPECT_EQ(deviceSetDesiredBaudRate(2, autoRate), 1);
-    autoRate = 2;
-    EXPECT_EQ(deviceSetDesiredBaudRate(1, autoRate), 1);
     EXPECT_TRUE(fake.device.writes.empty());
     EXPECT_EQ(ticks.count(), 0u);
+
+    // Every link starts at 9600, so a remembered 9600 (a session that only
+    // queried) is no reason to stay there: Auto asks for the list.
+    autoRate = 2;
+    EXPECT_EQ(deviceSetDesiredBaudRate(1, autoRate), 0) << "nobody answers here";
+    EXPECT_EQ(fake.device.writes.front(), kListCommand);
+    fake.device.writes.clear();
 
     // A fixed choice asks for its rate at once: no list, no link check.
     answer(changeRequest(115200), kChangeAgreed);
@@ -314,12 +320,51 @@ TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSi
     EXPECT_EQ(serialBaudIndex(), 6);
     EXPECT_EQ(autoRate, 2);
 
-    serialClose();
+    // A faster link already up at the remembered rate is kept as it is.
     fake.device.writes.clear();
+    autoRate = 6;
+    EXPECT_EQ(deviceSetDesiredBaudRate(1, autoRate), 1);
+    EXPECT_TRUE(fake.device.writes.empty());
+
+    serialClose();
     for (uint8_t choice : {0, 7, 8, 255})
         EXPECT_EQ(deviceSetDesiredBaudRate(choice, autoRate), 0) << "even at the port's index 0";
     EXPECT_TRUE(fake.device.writes.empty());
-    EXPECT_EQ(autoRate, 2);
+    EXPECT_EQ(autoRate, 6);
+}
+
+// --- Stopping -------------------------------------------------------------------------
+
+TEST_F(DeviceFakeTest, AStopRequestEndsEveryWaitAsIfUnanswered) {
+    // A silent device, and the request rising on the third tick of each wait:
+    // none waits out its 50 or 400 ticks.
+    const auto stopped = [&](auto operation, int32_t unanswered) {
+        restartTicks();
+        tickSetManualHook([](uint64_t tick) {
+            if (tick == 3)
+                stopRequest();
+        });
+        EXPECT_EQ(operation(), unanswered);
+        EXPECT_LE(ticks.count(), 4u) << "one pass more where a second wait follows";
+        stopClear();
+    };
+    uint32_t rates[kMaxRates];
+    int32_t count = 0;
+    uint8_t autoRate = 0;
+    stopped([] { return deviceCheckLink(); }, 0);
+    stopped([] { return deviceProbeBaudRates(); }, 0);
+    stopped([] { return static_cast<int32_t>(query().result); }, 1);
+    stopped([&] { return deviceListBaudRates(rates, count); }, 0);
+    stopped([&] { return deviceNegotiateBaudRate(autoRate); }, 0);
+    EXPECT_EQ(autoRate, 0);
+
+    // The pauses of a rate change end too, and nothing more is sent.
+    stopRequest();
+    fake.device.writes.clear();
+    EXPECT_EQ(deviceChangeBaudRate(57600), 0);
+    EXPECT_TRUE(fake.device.writes.empty());
+    EXPECT_EQ(serialBaudIndex(), 2);
+    stopClear();
 }
 
 }  // namespace

@@ -111,6 +111,7 @@ TEST_F(DeviceSimTest, NegotiationAsTheReceiverHearsIt) {
          5},
         {"second highest is the port's rate", {9600, 19200}, "", 6, 1, 2, {}, 2},
         {"one entry", {115200}, "", 6, 0, 6, {}, 2},
+        {"a list of the present rate only", {9600}, "", 0, 1, 2, {}, 2},
         {"a rejected rate is skipped", {115200, 30000, 19200, 9600}, "", 0, 1, 3, {19200}, 3},
         {"a refused change goes on",
          {115200, 57600, 38400, 9600},

@@ -151,7 +151,7 @@ TEST_F(EndToEnd, MisbehavingReceiversStillGiveThePicture) {
     const std::vector<uint16_t> oneOfEachFormat = {59, 101, 111, 136};
     for (const Case& c :
          {Case{"unknown-packets", oneOfEachFormat}, Case{"short-records", oneOfEachFormat},
-          Case{"noise", {136}}, Case{"bad-checksum=1", {136}}}) {
+          Case{"reverse", {59, 136}}, Case{"past-end", {95}}, Case{"noise", {136}}}) {
         for (uint16_t product : c.products) {
             SCOPED_TRACE(testing::Message() << c.fault << ", product " << product);
             sim::Config config = sim::presetForProduct(product);

@@ -12,6 +12,7 @@
 #include "capture/bmp_test_reader.h"
 #include "capture/progress.h"
 #include "link/packet_link.h"
+#include "platform/stop_request.h"
 #include "serial/fake_serial_device.h"
 #include "serial/serial_port.h"
 #include "serial/tick_timer.h"
@@ -141,12 +142,16 @@ TEST_F(Download, AsksOnceAndTakesEveryPacketOfABurst) {
                 ::testing::ElementsAre(Bytes{0x10, 0x0A, 0x02, 0x20, 0x00, 0xD4, 0x10, 0x03}));
 }
 
-TEST_F(Download, SilenceIsCountedFromTheLastPacket) {
+TEST_F(Download, SilenceIsCountedFromTheLastRecordThatBroughtSomethingNew) {
     const sim::Picture shown = picture(6, 3);
     const Bytes raw = shown.pixels;  // 8 bits, as scanned
     const Bytes whole = frame(pixelRecord(4, 0, raw));
     const Bytes front = frame(pixelRecord(4, 0, slice(raw, 0, 9)));
     const Bytes back = frame(pixelRecord(4, 9, slice(raw, 9, 18)));
+    // Another packet every half second, as a receiver with other output on sends.
+    std::vector<std::pair<uint64_t, Bytes>> chatter;
+    for (uint64_t tick = 100; tick < 2000; tick += 100)
+        chatter.emplace_back(tick, sim::wire::encodeFrame(99, Bytes{1}));
     struct Case {
         const char* what;
         std::vector<std::pair<uint64_t, Bytes>> late;  // bytes arriving at a tick
@@ -155,10 +160,11 @@ TEST_F(Download, SilenceIsCountedFromTheLastPacket) {
     };
     const Case cases[] = {
         {"stops after the header", {}, DownloadNotResponding, 800},
-        {"another packet restarts the count",
-         {{500, sim::wire::encodeFrame(99, Bytes{1})}},
+        {"other packets do not restart the count", chatter, DownloadNotResponding, 800},
+        {"new bytes restart it, the same bytes again do not",
+         {{300, front}, {600, front}},
          DownloadNotResponding,
-         1300},
+         1100},
         {"completed on the last quiet tick", {{800, whole}}, DownloadOk, 800},
         {"completed a tick too late", {{801, whole}}, DownloadNotResponding, 800},
         {"a chunk on the last quiet tick that does not complete",
@@ -183,6 +189,19 @@ TEST_F(Download, SilenceIsCountedFromTheLastPacket) {
         EXPECT_FALSE(tickRunning());
         linkResetReceiver();
     }
+}
+
+TEST_F(Download, AStopRequestEndsItAtTheNextPassWithNoPictureAndNoError) {
+    tickSetManualHook([](uint64_t tick) {
+        if (tick == 3)
+            stopRequest();
+    });
+    announce(picture(6, 3));
+    EXPECT_TRUE(run().empty());
+    EXPECT_EQ(error, DownloadOk);
+    EXPECT_EQ(ticks.count(), 3u);
+    EXPECT_FALSE(tickRunning());
+    stopClear();
 }
 
 TEST_F(Download, DevicesWithoutACaptureMethod) {
@@ -229,6 +248,15 @@ TEST_F(Download, LineAndQueueErrorsEndTheDownloadInTheirOrder) {
         expectFlagsClear();
         linkResetReceiver();
     }
+    // Errors counted before the download (a plug-in, an earlier command) are
+    // not the transfer's.
+    serialSetRxOverrun(1);
+    serialSetTxFull(1);
+    serialSetOtherError(1);
+    linkSetOverflow(1);
+    const sim::Picture shown = picture(8, 8);
+    feedPixels(4, announce(shown), 20);
+    expectPicture(run(), shown);
 }
 
 TEST_F(Download, GeometriesThatCannotBeBuilt) {
@@ -288,40 +316,53 @@ TEST_F(Download, RawValuesWithoutAnEntryInTheValueMapBecomeIndexZero) {
     expectPicture(run(device(3, 3, StandardPalette16.data())), sim::Picture{3, 1, {9, 0, 0}, {}});
 }
 
-TEST_F(Download, TheFirstChunkReachingTheEndCompletesThePicture) {
-    sim::Picture shown = picture(10, 4);
-    for (uint8_t& p : shown.pixels) p |= 1;  // no pixel is 0 by itself
-    const Bytes& raw = shown.pixels;         // 8 bits, as scanned
-    // The capture when raw bytes from `first` to `last` never arrived.
-    const auto withHole = [&](size_t first, size_t last) {
-        sim::Picture expected = shown;
-        std::fill(expected.pixels.begin() + first, expected.pixels.begin() + last, 0);
-        return expected;
+TEST_F(Download, ThePictureIsCompleteWhenEveryByteHasComeInWhateverOrder) {
+    const sim::Picture shown = picture(10, 4);
+    const Bytes& raw = shown.pixels;  // 8 bits, as scanned
+    const auto chunk = [&](uint32_t from, uint32_t to) {
+        return pixelRecord(4, from, slice(raw, from, to));
     };
-
-    // Chunks in reverse order: only the last one's bytes are ever used.
-    announce(shown);
-    for (uint32_t at : {30u, 20u, 10u, 0u}) feedRecord(pixelRecord(4, at, slice(raw, at, at + 10)));
-    expectPicture(run(), withHole(0, 30));
-    linkResetReceiver();
-
-    // One byte more and it is dropped, but it still completes the picture.
-    announce(shown);
-    feedRecord(pixelRecord(4, 0, slice(raw, 0, 20)));
-    Bytes tooLong = slice(raw, 20, 40);
-    tooLong.push_back(0xEE);
-    feedRecord(pixelRecord(4, 20, tooLong));
-    feedRecord(pixelRecord(4, 20, slice(raw, 20, 40)));
-    expectPicture(run(), withHole(20, 40));
-
-    // An offset near the top of the range would end at 16 in 32-bit
-    // arithmetic and be copied far outside the picture; it ends past the
-    // picture instead, and completes it.
-    announce(shown);
-    feedRecord(pixelRecord(4, 0, slice(raw, 0, 39)));
-    feedRecord(pixelRecord(4, 0xFFFFFFF0u, Bytes(32, 0x99)));
-    expectPicture(run(), withHole(39, 40));
-    EXPECT_EQ(bar.positions.back(), 0xFFFFFFFFu);
+    Bytes pastEnd = slice(raw, 30, 40);
+    pastEnd.insert(pastEnd.end(), 16, 0xEE);
+    struct Case {
+        const char* what;
+        std::vector<Bytes> frames;
+        bool whole;
+    };
+    const Case cases[] = {
+        {"reverse order", {frame(chunk(30, 40)), frame(chunk(20, 30)), frame(chunk(10, 20)),
+                           frame(chunk(0, 10))}, true},
+        {"shuffled, overlapping and repeated",
+         {frame(chunk(25, 40)), frame(chunk(0, 12)), frame(chunk(25, 40)), frame(chunk(8, 26))},
+         true},
+        {"the part of a chunk past the end is dropped, the rest kept",
+         {frame(chunk(0, 30)), frame(pixelRecord(4, 30, pastEnd))},
+         true},
+        // An offset near the top of the range would end at 16 in 32-bit
+        // arithmetic and be copied far outside the picture.
+        {"a chunk wholly past the end is ignored",
+         {frame(chunk(0, 39)), frame(pixelRecord(4, 0xFFFFFFF0u, Bytes(32, 0x99)))},
+         false},
+        {"a lost record", {frame(chunk(0, 10)), frame(chunk(20, 40))}, false},
+        {"a record whose checksum failed",
+         {frame(chunk(0, 20)),
+          sim::wire::encodeFrame(sim::wire::packet::ScreenRecord, chunk(20, 40), 1)},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        announce(shown);
+        for (const Bytes& f : c.frames) feed(f);
+        const std::vector<uint8_t> pixels = run();
+        if (c.whole) {
+            expectPicture(pixels, shown);
+            EXPECT_EQ(bar.positions.back(), 40u);
+        } else {
+            EXPECT_TRUE(pixels.empty());
+            EXPECT_EQ(error, DownloadNotResponding);
+        }
+        linkResetReceiver();
+    }
 }
 
 TEST_F(Download, PaletteChunksFillInArrivalOrderAndProgressIsTold) {
