@@ -23,6 +23,7 @@
 #include "link/packet_link.h"
 #include "link/product_list.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "settings/app_settings.h"
@@ -33,7 +34,9 @@
 
 namespace {
 
-std::atomic<bool> gStopRequested{false};
+// The signal that asked the running command to stop, for the exit status.
+std::atomic<int> gStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 // Routes the program's message boxes to standard error for the lifetime of
 // the object, without the padding the boxes use.
@@ -49,7 +52,11 @@ class MessagesToStream {
     ~MessagesToStream() { platformSetMessageBoxHook(nullptr); }
 };
 
+// A command that was asked to stop ends without a word about why its
+// operations went unanswered.
 void tell(DeviceMessage message) {
+    if (stopRequested())
+        return;
     platformMessageBox(deviceMessageText(message), "GPS Lumagrab", deviceMessageStyle(message));
 }
 
@@ -157,6 +164,7 @@ int downloadOnce(ReceiverSession& session, const Identity& id, bool showProgress
         tell(downloadErrorMessage(error));
         return ExitDownload;
     }
+    // Nothing and no error: the download was stopped.
     return capture.pixels.empty() ? ExitDownload : ExitDone;
 }
 
@@ -194,12 +202,12 @@ bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options
 bool pauseBetweenCaptures(double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
-        if (gStopRequested) {
+        if (stopRequested()) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return !gStopRequested;
+    return !stopRequested();
 }
 
 int capture(ReceiverSession& session, const CliOptions& options, const CliContext& context) {
@@ -267,8 +275,9 @@ int runWithReceiver(const CliOptions& options, const CliContext& context) {
 
 }  // namespace
 
-void cliRequestStop() {
-    gStopRequested = true;
+void cliRequestStop(int signal) {
+    gStopSignal.store(signal, std::memory_order_relaxed);
+    stopRequest();
 }
 
 int runCli(const std::vector<std::string>& args, const CliContext& context) {
@@ -287,7 +296,8 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
         case CliParse::Run:
             break;
     }
-    gStopRequested = false;
+    stopClear();
+    gStopSignal = 0;
     MessagesToStream messages(context.err);
     switch (options.command) {
         case CliCommand::Products:
@@ -295,6 +305,9 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
         case CliCommand::Ports:
             return listPorts(context.out);
         default:
-            return runWithReceiver(options, context);
+            break;
     }
+    const int result = runWithReceiver(options, context);
+    // As a shell reports a command that a signal ended.
+    return stopRequested() ? 128 + gStopSignal.load() : result;
 }

@@ -26,5 +26,7 @@ struct CliContext {
 // Runs one command line (without the program name) and returns its exit code.
 int runCli(const std::vector<std::string>& args, const CliContext& context);
 
-// Ends a series of captures after the one in progress; safe in a signal handler.
-void cliRequestStop();
+// Stops the running command at its next pass, as `signal` asks: the port is
+// put back, the rate remembered, no file is left, no message shown, and the
+// command ends with 128 + `signal`. Safe in a signal handler.
+void cliRequestStop(int signal);

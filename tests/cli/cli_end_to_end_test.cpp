@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <csignal>
+#include <filesystem>
+#include <thread>
 #include <set>
 #include <sstream>
 
@@ -250,6 +253,34 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
         EXPECT_EQ(r.exit, c.exit);
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
     }
+}
+
+// A signal during a paced transfer (this one would take over a minute) ends
+// it at once: no message, no file, the rate still remembered.
+TEST_F(CliAgainstReceiver, AStopRequestEndsACaptureQuietlyWithTheSignalsStatus) {
+    remember(4, 0);
+    sim::Config config = sim::presetForProduct(144);
+    config.pace = true;
+    auto sim = receiver(config);
+    const std::string shots = dir.file("shots");
+    Outcome r;
+    std::thread command([&] {
+        r = run({"--port", sim->slavePath(), "--baud", "9600", "-d", shots, "--every", "1",
+                 "capture"});
+    });
+    // The screen request, after the query and the link checks.
+    const bool asked = sim->waitForPackets(4, std::chrono::seconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cliRequestStop(SIGTERM);
+    command.join();
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(r.exit, 128 + SIGTERM);
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(fileExists(shots) && !std::filesystem::is_empty(shots)) << "no file, no temporary";
+    EXPECT_EQ(settingsRead(store).autoBaudRate, 2) << "the port's rate, stored on the way out";
+    auto next = receiver(sim::presetForProduct(95));
+    EXPECT_EQ(run({"--port", next->slavePath(), "query"}).exit, ExitDone)
+        << "the next command starts afresh";
 }
 
 TEST_F(CliAgainstReceiver, PortThatCannotBeOpenedSaysWhy) {
