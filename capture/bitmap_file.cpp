@@ -1,13 +1,12 @@
 #include "capture/bitmap_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "platform/file_commit.h"
@@ -57,8 +56,12 @@ std::array<uint8_t, kHeadersBytes> encodeHeaders(const BITMAPINFOHEADER& header,
     return bytes;
 }
 
-bool saveBitmap(const std::string& path, const BitmapInfo& info, std::span<const uint8_t> pixels,
-                uint8_t screenType) {
+// Checks that the picture makes a bitmap file and hands the file's parts to
+// `write`; a failure is told with `path`.
+bool saveBitmapWith(
+    const BitmapInfo& info, std::span<const uint8_t> pixels, uint8_t screenType,
+    const std::string& path,
+    const std::function<FileWriteResult(std::initializer_list<std::span<const uint8_t>>)>& write) {
     const uint32_t colorTableBytes = bitmapColorTableBytes(screenType);
     if (pixels.size() != info.header.biSizeImage ||
         uint64_t{kHeadersBytes} + colorTableBytes + pixels.size() > UINT32_MAX) {
@@ -67,10 +70,16 @@ bool saveBitmap(const std::string& path, const BitmapInfo& info, std::span<const
     }
     const auto headers = encodeHeaders(info.header, colorTableBytes);
     const auto* colorTable = reinterpret_cast<const uint8_t*>(info.palette);
-    const FileWriteResult result =
-        fileWriteWhole(path, {headers, {colorTable, colorTableBytes}, pixels});
+    const FileWriteResult result = write({headers, {colorTable, colorTableBytes}, pixels});
     fileReportFailure(result, path);
     return result == FileWriteResult::Written;
+}
+
+bool saveBitmap(const std::string& path, const BitmapInfo& info, std::span<const uint8_t> pixels,
+                uint8_t screenType) {
+    return saveBitmapWith(info, pixels, screenType, path, [&path](auto parts) {
+        return fileWriteWhole(path, parts);
+    });
 }
 
 // --- Generated names -------------------------------------------------------
@@ -169,29 +178,16 @@ bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uin
                     std::string* savedPath) {
     removeTrailingSeparator(outputDirectory);
     const std::string stem = cleanDeviceName(device.name);
-    std::string path;
-    for (uint32_t number = 1;; ++number) {
-        if (!findFreeName(outputDirectory, stem, number, path)) {
-            fileReportFailure(FileWriteResult::OpenFailed, path);
-            return false;
-        }
-        // Claim the name before writing, so that no file is ever replaced;
-        // the finished file is then renamed onto this empty placeholder.
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
-            break;
-        }
-        if (errno != EEXIST) {
-            fileReportFailure(FileWriteResult::OpenFailed, path);
-            return false;
-        }
-    }
-    if (!saveBitmap(path, info, pixels, screenType)) {
-        unlink(path.c_str());
-        return false;
-    }
-    if (savedPath != nullptr)
+    uint32_t number = 0;
+    std::string path = candidateName(outputDirectory, stem, 1);
+    // Each name taken meanwhile (by another capture, say) moves on to the next.
+    const auto nextName = [&](std::string& candidate) {
+        return findFreeName(outputDirectory, stem, ++number, candidate);
+    };
+    const bool saved = saveBitmapWith(info, pixels, screenType, path, [&](auto parts) {
+        return fileCreateUnderFreeName(nextName, parts, path);
+    });
+    if (saved && savedPath != nullptr)
         *savedPath = path;
-    return true;
+    return saved;
 }

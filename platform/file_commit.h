@@ -3,7 +3,10 @@
 // The data goes to a temporary file in the target's directory, which is
 // renamed onto the target only once every write, the flush to disk and the
 // close succeeded: a failed write never leaves half a file, nor destroys the
-// file it was to replace.
+// file it was to replace. A symbolic link is written through: the temporary
+// file goes beside the file it names, which is then replaced. A folder that
+// takes no new file but holds a file that may be written gets that file
+// written in place.
 #pragma once
 
 #include <sys/types.h>
@@ -30,6 +33,17 @@ FileWriteResult fileWriteWhole(const std::string& path,
 FileWriteResult fileReplaceWhole(const std::string& path,
                                  std::initializer_list<std::span<const uint8_t>> parts,
                                  mode_t mode = 0666);
+
+// Writes the parts as a new file under the first name from `nextName` that no
+// file holds, and leaves that name in `path`. `nextName` sets `path` to the
+// next name to try (all in one folder) and returns false when there is none.
+// The finished file takes its name in one step that never replaces (a hard
+// link, or a rename that refuses to replace), so no file is ever replaced and
+// no empty or partial file is left under a name, even if the process dies.
+// OpenFailed when no name is free or nothing can be created there.
+FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& path)>& nextName,
+                                        std::initializer_list<std::span<const uint8_t>> parts,
+                                        std::string& path);
 
 // Test seam: called with the temporary file's path once it is written and
 // flushed, just before the rename. Empty by default.

@@ -1,7 +1,12 @@
 #include "capture/bitmap_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -10,6 +15,7 @@
 #include <vector>
 
 #include "capture/bmp_test_reader.h"
+#include "platform/file_commit.h"
 #include "support/test_support.h"
 
 namespace {
@@ -154,12 +160,37 @@ TEST_F(BitmapFile, AutoSaveToAPathThatCannotBeOpenedSaysSoAndLeavesNothing) {
     EXPECT_TRUE(filesIn(longDirectory).empty());
 }
 
-TEST_F(BitmapFile, AutoSaveNeverReplacesAFile) {
+TEST_F(BitmapFile, AutoSaveNeverReplacesAFileNorLeavesAnEmptyOne) {
     writeFileBytes(dir.file("Rx-01.bmp"), {9, 9});
     ASSERT_TRUE(saveAuto(Picture(4, 4, 8, 16), "Rx"));
     EXPECT_EQ(readFileBytes(dir.file("Rx-01.bmp")), (std::vector<uint8_t>{9, 9}));
     EXPECT_TRUE(readBmp(dir.file("Rx-02.bmp")).has_value());
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp"}));
+
+    // Another program takes the free name while the file is being written:
+    // the capture moves on to the next one.
+    fileSetBeforeRenameHook([&](const std::string&) { writeFileBytes(dir.file("Rx-03.bmp"), {7}); });
+    ASSERT_TRUE(saveAuto(Picture(4, 4, 8, 16), "Rx"));
+    fileSetBeforeRenameHook({});
+    EXPECT_EQ(readFileBytes(dir.file("Rx-03.bmp")), std::vector<uint8_t>{7});
+    EXPECT_TRUE(readBmp(dir.file("Rx-04.bmp")).has_value());
+
+    // A process that dies before the finished file has its name leaves no
+    // name behind (only its hidden temporary file).
+    const pid_t child = fork();
+    if (child == 0) {
+        fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
+        saveAuto(Picture(4, 4, 8, 16), "Rx");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 3);
+    for (const std::string& file : filesIn(dir.path())) {
+        if (file.front() == '.')
+            std::filesystem::remove(dir.file(file));
+    }
+    EXPECT_EQ(filesIn(dir.path()),
+              (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp", "Rx-03.bmp", "Rx-04.bmp"}));
 }
 
 // Makes every write beyond `limit` bytes fail with EFBIG for its lifetime.
@@ -260,6 +291,62 @@ TEST_F(SaveAs, FailuresAreToldAndLeaveWhatWasThere) {
     EXPECT_EQ(readFileBytes(answer), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"folder.bmp", "kept.bmp"}));
     EXPECT_TRUE(filesIn(dir.file("folder.bmp")).empty());
+}
+
+// A link is written through, so the user's link stays a link.
+TEST_F(SaveAs, ASymbolicLinkIsWrittenThroughToItsTarget) {
+    std::filesystem::create_directory(dir.file("real"));
+    writeFileBytes(dir.file("real/shot.bmp"), {1});
+    std::filesystem::create_symlink("real/shot.bmp", dir.file("link.bmp"));
+    answer = dir.file("link.bmp");
+    ASSERT_TRUE(save());
+    EXPECT_TRUE(std::filesystem::is_symlink(answer));
+    const auto image = readBmp(dir.file("real/shot.bmp"));
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->rows, picture.pixels);
+    EXPECT_EQ(filesIn(dir.file("real")), std::vector<std::string>{"shot.bmp"}) << "no temporary";
+}
+
+// A folder that takes no new file, made so for root too (immutable).
+class LockedFolder {
+  public:
+    explicit LockedFolder(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {
+        int flags = 0;
+        locked_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
+                  (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+    ~LockedFolder() {
+        int flags = 0;
+        if (locked_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    int fd_;
+    bool locked_ = false;
+};
+
+TEST_F(SaveAs, AFolderThatTakesNoNewFileStillHasItsWritableFileWritten) {
+    std::filesystem::create_directory(dir.file("locked"));
+    answer = dir.file("locked/shot.bmp");
+    writeFileBytes(answer, {1, 2});
+    {
+        LockedFolder folder(dir.file("locked"));
+        if (!folder.locked())
+            GTEST_SKIP() << "this file system cannot lock a folder";
+        ASSERT_TRUE(save());
+        answer = dir.file("locked/new.bmp");
+        EXPECT_FALSE(save()) << "a new file cannot be made there";
+    }
+    const auto image = readBmp(dir.file("locked/shot.bmp"));
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->rows, picture.pixels);
+    expectBoxes({"ERROR: Unable to open file " + dir.file("locked/new.bmp")});
 }
 
 }  // namespace
