@@ -27,7 +27,8 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# Short libFuzzer runs over the receive state machine and the screen-record handling.
+# Short libFuzzer runs over the receive state machine, the screen-record handling and the
+# settings file; fuzz/seeds/NAME holds hand-made inputs that start a target off.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DLUMAGRAB_FUZZ=ON -DLUMAGRAB_BUILD_APP=OFF
@@ -36,8 +37,9 @@ fuzz: deps
 	  case "$$f" in *.log) continue;; esac; \
 	  mkdir -p $(FUZZ_BUILD)/corpus-$$(basename $$f); \
 	  [ -x "$$f" ] || continue; \
+	  seeds=fuzz/seeds/$$(basename $$f | sed 's/^fuzz_//'); [ -d "$$seeds" ] || seeds=; \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus-$$(basename $$f) > $$f.log 2>&1 \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus-$$(basename $$f) $$seeds > $$f.log 2>&1 \
 	    || { tail -n 60 $$f.log; exit 1; }; \
 	  tail -n 1 $$f.log; \
 	done

@@ -77,9 +77,8 @@ bool saveBitmapWith(
 
 bool saveBitmap(const std::string& path, const BitmapInfo& info, std::span<const uint8_t> pixels,
                 uint8_t screenType) {
-    return saveBitmapWith(info, pixels, screenType, path, [&path](auto parts) {
-        return fileWriteWhole(path, parts);
-    });
+    return saveBitmapWith(info, pixels, screenType, path,
+                          [&path](auto parts) { return fileWriteWhole(path, parts); });
 }
 
 // --- Generated names -------------------------------------------------------

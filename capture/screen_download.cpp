@@ -10,32 +10,6 @@
 
 namespace {
 
-// Sets the bitmap depth and colour count from the screen type and copies a
-// built-in palette. DownloadInvalidPalette when the device cannot be captured
-// that way.
-uint8_t prepareBitmap(BitmapInfo& info, const DeviceInfo& device, bool& downloadsPalette) {
-    struct Depth {
-        uint16_t bitCount;
-        uint32_t colours;
-    };
-    static constexpr Depth kDepths[] = {{0, 0}, {1, 2}, {4, 4}, {8, 16}, {8, 256}};
-    if (device.screenType < ScreenMono || device.screenType > ScreenColor256) {
-        return DownloadInvalidPalette;
-    }
-    info.header.biBitCount = kDepths[device.screenType].bitCount;
-    info.header.biClrUsed = kDepths[device.screenType].colours;
-    downloadsPalette = device.screenType == ScreenColor256 ||
-                       (device.screenType == ScreenColor16 && device.recordFormat == RecordFormat4);
-    if (screenRecordLayout(device.recordFormat) == nullptr)
-        return DownloadInvalidPalette;
-    if (!downloadsPalette) {
-        if (device.palette == nullptr)
-            return DownloadInvalidPalette;
-        std::copy_n(device.palette, info.header.biClrUsed, info.palette);
-    }
-    return DownloadOk;
-}
-
 // The error a poll left behind, in the order they are looked at.
 uint8_t lineError() {
     if (serialRxOverrun())
@@ -109,7 +83,7 @@ std::vector<uint8_t> screenDownload(BitmapInfo& info, const DeviceInfo& device, 
     // earlier command) say nothing about it.
     clearErrorFlags();
     bool downloadsPalette = false;
-    error = prepareBitmap(info, device, downloadsPalette);
+    error = screenPrepareBitmap(info, device, downloadsPalette);
     linkSendWord(PacketId::Command, CommandId::SendScreen);
     tickStart();
     std::vector<uint8_t> pixels;

@@ -55,6 +55,29 @@ const RecordLayout* screenRecordLayout(uint8_t recordFormat) {
     }
 }
 
+uint8_t screenPrepareBitmap(BitmapInfo& info, const DeviceInfo& device, bool& downloadsPalette) {
+    struct Depth {
+        uint16_t bitCount;
+        uint32_t colours;
+    };
+    static constexpr Depth kDepths[] = {{0, 0}, {1, 2}, {4, 4}, {8, 16}, {8, 256}};
+    if (device.screenType < ScreenMono || device.screenType > ScreenColor256) {
+        return DownloadInvalidPalette;
+    }
+    info.header.biBitCount = kDepths[device.screenType].bitCount;
+    info.header.biClrUsed = kDepths[device.screenType].colours;
+    downloadsPalette = device.screenType == ScreenColor256 ||
+                       (device.screenType == ScreenColor16 && device.recordFormat == RecordFormat4);
+    if (screenRecordLayout(device.recordFormat) == nullptr)
+        return DownloadInvalidPalette;
+    if (!downloadsPalette) {
+        if (device.palette == nullptr)
+            return DownloadInvalidPalette;
+        std::copy_n(device.palette, info.header.biClrUsed, info.palette);
+    }
+    return DownloadOk;
+}
+
 ScreenTransfer::ScreenTransfer(BitmapInfo& info, const DeviceInfo& device, bool downloadsPalette)
     : info_(info),
       device_(device),
@@ -152,7 +175,8 @@ bool ScreenTransfer::handlePixelChunk(std::span<const uint8_t> record) {
     if (data.empty() || offset >= size)
         return false;
     // The part of a chunk that runs past the end of the picture is dropped.
-    const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{offset} + data.size(), size));
+    const uint32_t end =
+        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{offset} + data.size(), size));
     std::memcpy(raw_.get() + offset, data.data(), end - offset);
     const bool brought = markPresent(offset, end) > 0;
     reportProgress(presentCount_, static_cast<int32_t>(size));

@@ -43,6 +43,12 @@ struct RecordLayout {
 // The layout of `recordFormat`, or nullptr for a format that has none.
 const RecordLayout* screenRecordLayout(uint8_t recordFormat);
 
+// Sets the bitmap depth and colour count from the screen type and copies a
+// built-in palette; `downloadsPalette` says whether the palette comes in
+// palette chunks instead. DownloadInvalidPalette when the device cannot be
+// captured (no such screen type, no built-in palette, no record layout).
+uint8_t screenPrepareBitmap(BitmapInfo& info, const DeviceInfo& device, bool& downloadsPalette);
+
 class ScreenTransfer {
   public:
     // `device` must have a record layout; `info` receives the palette as it
@@ -62,6 +68,7 @@ class ScreenTransfer {
     // whether raw byte `at` has arrived.
     uint32_t rawSize() const { return haveHeader_ ? geometry_.rawSize() : 0; }
     bool bytePresent(uint32_t at) const;
+    uint32_t presentCount() const { return presentCount_; }
 
   private:
     void finish(uint8_t error);

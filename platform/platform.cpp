@@ -19,7 +19,7 @@ std::function<bool(const SaveDialogRequest&, std::string&)> gSaveDialogHook;
 std::function<void()> gMessagePumpHook;
 
 bool isDirectory(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -34,11 +34,13 @@ std::string xdgDesktopDirectory() {
     std::string line;
     const std::string key = "XDG_DESKTOP_DIR=";
     while (std::getline(in, line)) {
-        if (line.compare(0, key.size(), key) != 0) continue;
+        if (line.compare(0, key.size(), key) != 0)
+            continue;
         std::string value = line.substr(key.size());
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
-        if (value.compare(0, 5, "$HOME") == 0) value = homeDirectory() + value.substr(5);
+        if (value.compare(0, 5, "$HOME") == 0)
+            value = homeDirectory() + value.substr(5);
         return value;
     }
     return {};
@@ -62,10 +64,13 @@ void platformSleep(uint32_t ms) {
     }
 }
 
-void platformSetSleepHook(std::function<void(uint32_t)> hook) { gSleepHook = std::move(hook); }
+void platformSetSleepHook(std::function<void(uint32_t)> hook) {
+    gSleepHook = std::move(hook);
+}
 
 int platformMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
-    if (gMessageBoxHook) return gMessageBoxHook(text, caption, style);
+    if (gMessageBoxHook)
+        return gMessageBoxHook(text, caption, style);
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return (style & msgbox::ButtonMask) == msgbox::YesNo ? msgbox::IdYes : msgbox::IdOk;
 }
@@ -76,7 +81,8 @@ void platformSetMessageBoxHook(
 }
 
 bool platformSaveDialog(const SaveDialogRequest& request, std::string& chosen) {
-    if (gSaveDialogHook) return gSaveDialogHook(request, chosen);
+    if (gSaveDialogHook)
+        return gSaveDialogHook(request, chosen);
     return false;
 }
 
@@ -85,10 +91,13 @@ void platformSetSaveDialogHook(std::function<bool(const SaveDialogRequest&, std:
 }
 
 void platformPumpOneMessage() {
-    if (gMessagePumpHook) gMessagePumpHook();
+    if (gMessagePumpHook)
+        gMessagePumpHook();
 }
 
-void platformSetMessagePumpHook(std::function<void()> hook) { gMessagePumpHook = std::move(hook); }
+void platformSetMessagePumpHook(std::function<void()> hook) {
+    gMessagePumpHook = std::move(hook);
+}
 
 bool platformSetCurrentDirectory(const std::string& path) {
     return !path.empty() && chdir(path.c_str()) == 0;
@@ -96,16 +105,20 @@ bool platformSetCurrentDirectory(const std::string& path) {
 
 std::string platformConfigDirectory() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg) return xdg;
+    if (xdg && *xdg)
+        return xdg;
     const std::string home = homeDirectory();
     return (home.empty() ? std::string("/tmp") : home) + "/.config";
 }
 
 std::string platformDefaultOutputDirectory() {
     const std::string xdg = xdgDesktopDirectory();
-    if (isDirectory(xdg)) return xdg;
+    if (isDirectory(xdg))
+        return xdg;
     const std::string home = homeDirectory();
-    if (isDirectory(home + "/Desktop")) return home + "/Desktop";
-    if (!home.empty()) return home;
+    if (isDirectory(home + "/Desktop"))
+        return home + "/Desktop";
+    if (!home.empty())
+        return home;
     return "/tmp";
 }

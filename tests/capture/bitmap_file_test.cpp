@@ -1,7 +1,7 @@
 #include "capture/bitmap_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -168,7 +168,8 @@ TEST_F(BitmapFile, AutoSaveNeverReplacesAFileNorLeavesAnEmptyOne) {
 
     // Another program takes the free name while the file is being written:
     // the capture moves on to the next one.
-    fileSetBeforeRenameHook([&](const std::string&) { writeFileBytes(dir.file("Rx-03.bmp"), {7}); });
+    fileSetBeforeRenameHook(
+        [&](const std::string&) { writeFileBytes(dir.file("Rx-03.bmp"), {7}); });
     ASSERT_TRUE(saveAuto(Picture(4, 4, 8, 16), "Rx"));
     fileSetBeforeRenameHook({});
     EXPECT_EQ(readFileBytes(dir.file("Rx-03.bmp")), std::vector<uint8_t>{7});
@@ -310,7 +311,8 @@ TEST_F(SaveAs, ASymbolicLinkIsWrittenThroughToItsTarget) {
 // A folder that takes no new file, made so for root too (immutable).
 class LockedFolder {
   public:
-    explicit LockedFolder(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {
+    explicit LockedFolder(const std::string& path)
+        : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {
         int flags = 0;
         locked_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
                   (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);

@@ -10,9 +10,9 @@
 #include <csetjmp>
 #include <csignal>
 #include <filesystem>
-#include <thread>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
@@ -265,8 +265,8 @@ TEST_F(CliAgainstReceiver, AStopRequestEndsACaptureQuietlyWithTheSignalsStatus) 
     const std::string shots = dir.file("shots");
     Outcome r;
     std::thread command([&] {
-        r = run({"--port", sim->slavePath(), "--baud", "9600", "-d", shots, "--every", "1",
-                 "capture"});
+        r = run(
+            {"--port", sim->slavePath(), "--baud", "9600", "-d", shots, "--every", "1", "capture"});
     });
     // The screen request, after the query and the link checks.
     const bool asked = sim->waitForPackets(4, std::chrono::seconds(10));

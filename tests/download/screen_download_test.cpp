@@ -330,8 +330,9 @@ TEST_F(Download, ThePictureIsCompleteWhenEveryByteHasComeInWhateverOrder) {
         bool whole;
     };
     const Case cases[] = {
-        {"reverse order", {frame(chunk(30, 40)), frame(chunk(20, 30)), frame(chunk(10, 20)),
-                           frame(chunk(0, 10))}, true},
+        {"reverse order",
+         {frame(chunk(30, 40)), frame(chunk(20, 30)), frame(chunk(10, 20)), frame(chunk(0, 10))},
+         true},
         {"shuffled, overlapping and repeated",
          {frame(chunk(25, 40)), frame(chunk(0, 12)), frame(chunk(25, 40)), frame(chunk(8, 26))},
          true},
