@@ -156,8 +156,10 @@ class DialogsTest : public QObject {
     void entryIsCutToFiveHundredElevenBytesBeforeItIsChecked() {
         // A directory whose path is exactly 511 characters long.
         std::string path = dir_->path();
-        while (path.size() < 511)
-            path += "/" + std::string(std::min<size_t>(200, 510 - path.size()), 'd');
+        while (path.size() < 511) {
+            path += '/';
+            path.append(std::min<size_t>(200, 511 - path.size()), 'd');
+        }
         std::filesystem::create_directories(path);
         const std::string typed = path + "/" + std::string(600 - 512, 'x');
 
