@@ -62,10 +62,10 @@ TEST(SimFrames, SizeOfSixteenIsDoubledAndPayloadsStopAt255) {
 
 TEST(SimFrames, NoiseCutFramesAndWrongSizesGiveWayToTheNextFrame) {
     const Bytes pieces[] = {
-        {0x00, 0xFF, 0x03, 0x42},                                // noise
-        {0x10, 69, 0x05, 0x01, 0x02},                            // cut by a new start
-        {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBA, 0x10, 0x03},        // says 3, has 2
-        {0x10, 69, 0xFF},                                        // never ends within its size
+        {0x00, 0xFF, 0x03, 0x42},                          // noise
+        {0x10, 69, 0x05, 0x01, 0x02},                      // cut by a new start
+        {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBA, 0x10, 0x03},  // says 3, has 2
+        {0x10, 69, 0xFF},                                  // never ends within its size
         Bytes(400, 0x22),
         encodeFrame(6, {0x31, 0x00}),
     };
