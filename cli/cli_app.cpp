@@ -22,14 +22,11 @@
 #include "link/device_link.h"
 #include "link/packet_link.h"
 #include "link/product_list.h"
+#include "lumagrab_version.h"
 #include "platform/platform.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "settings/app_settings.h"
-
-#ifndef LUMAGRAB_VERSION
-#define LUMAGRAB_VERSION "unknown"
-#endif
 
 namespace {
 
