@@ -27,6 +27,7 @@
 #include "link/packet_link.h"
 #include "link/product_catalogue.h"
 #include "link/product_list.h"
+#include "lumagrab_version.h"
 #include "serial/serial_port.h"
 #include "support/test_support.h"
 
@@ -217,6 +218,8 @@ class DialogsTest : public QObject {
             previousVersion = version;
             previousDate = date;
         }
+        // The newest entry is the version all three programs report.
+        QVERIFY(text.startsWith(QStringLiteral("Version " LUMAGRAB_VERSION ":\t")));
 
         AboutDialog about;
         about.show();
@@ -224,6 +227,10 @@ class DialogsTest : public QObject {
         QCOMPARE(about.windowTitle(), QString("About GPSLumagrab"));
         const QString mismatch = templateMismatch(&about, 242, 151, kTemplate100);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+        const QList<QLabel*> labels = about.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+            return label->text().endsWith(QStringLiteral(" version " LUMAGRAB_VERSION));
+        }));
         auto* history = findControl<QPlainTextEdit>(&about, 1027);
         QVERIFY(history->isReadOnly());
         QCOMPARE(history->lineWrapMode(), QPlainTextEdit::NoWrap);
