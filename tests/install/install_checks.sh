@@ -144,10 +144,12 @@ completion)
     expect_completion "$ports" lumagrab-cli --port ""
     expect_completion "$ports" lumagrab-cli capture -p ""
     products=$(complete_words lumagrab-cli --simulate = "")
-    grep -qx 144 <<<"$products" && grep -qx 166 <<<"$products" ||
+    if ! grep -qx 144 <<<"$products" || ! grep -qx 166 <<<"$products"; then
         fail "--simulate= does not offer products 144 and 166"
-    ! grep -qvx '[0-9]*' <<<"$products" && ! grep -qx 0 <<<"$products" ||
+    fi
+    if grep -qvx '[0-9]*' <<<"$products" || grep -qx 0 <<<"$products"; then
         fail "--simulate= offers more than the capturable product IDs"
+    fi
     ;;
 package_build)
     rm -rf "$PACKAGE_DIR"
