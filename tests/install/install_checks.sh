@@ -64,7 +64,7 @@ complete_words() {
     bash --norc --noprofile -c '
         source /usr/share/bash-completion/bash_completion
         source "$0"
-        complete -p lumagrab-cli | grep -q -- "-F _lumagrab_cli" || { echo "not registered"; exit 1; }
+        complete -p lumagrab-cli | grep -q -- "-F _lumagrab_cli" || { echo "FAIL: lumagrab-cli has no completion" >&2; exit 1; }
         COMP_WORDS=("$@")
         COMP_CWORD=$(($# - 1))
         COMP_LINE="$*"
