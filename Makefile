@@ -5,8 +5,11 @@ ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 20
 GENERATOR   := -G Ninja
+BUILD_TYPE  ?= Release
+# The team's builds treat warnings as errors; a plain CMake build does not.
+TEAM_FLAGS  := -DLUMAGRAB_WERROR=ON
 
-.PHONY: all deps build test test-normal test-asan fuzz demo bench format clean
+.PHONY: all deps build test test-normal test-asan fuzz demo bench package format clean
 
 all: build
 
@@ -14,14 +17,14 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(TEAM_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 test-normal: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DLUMAGRAB_SANITIZE=ON \
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DLUMAGRAB_SANITIZE=ON $(TEAM_FLAGS) \
 	  -DLUMAGRAB_BUILD_APP=OFF -DLUMAGRAB_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -31,7 +34,7 @@ test-asan: deps
 # settings file; fuzz/seeds/NAME holds hand-made inputs that start a target off.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DLUMAGRAB_FUZZ=ON -DLUMAGRAB_BUILD_APP=OFF
+	  -DLUMAGRAB_FUZZ=ON -DLUMAGRAB_BUILD_APP=OFF $(TEAM_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
 	  case "$$f" in *.log) continue;; esac; \
@@ -47,12 +50,16 @@ fuzz: deps
 test: test-normal test-asan fuzz
 
 demo: deps
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(BUILD) -j $(JOBS) --target lumagrab-cli
 	$(BUILD)/cli/lumagrab-cli --simulate --dir captures capture
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# lumagrab_<version>_<arch>.deb in $(BUILD), from the build the tests ran on.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -22,15 +22,12 @@
 #include "link/device_link.h"
 #include "link/packet_link.h"
 #include "link/product_list.h"
+#include "lumagrab_version.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "settings/app_settings.h"
-
-#ifndef LUMAGRAB_VERSION
-#define LUMAGRAB_VERSION "unknown"
-#endif
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "lumagrab_version.h"
 #include "sim/screen_encoder.h"
 #include "sim/virtual_receiver.h"
 
@@ -152,6 +153,8 @@ int parseArguments(int argc, char** argv, Options& opt) {
         };
         std::string v;
         if (arg == "--help" || arg == "-h") {
+            std::printf("lumagrab-sim %s: the virtual receiver of GPS Lumagrab\n",
+                        LUMAGRAB_VERSION);
             printUsage(stdout);
             return 1;
         } else if (arg == "--product") {

@@ -1,16 +1,20 @@
 // Draws the application icon: a handheld receiver whose screen shows a
 // route and the current position. The 16 and 32 pixel images are pixel art
 // in 16 colours, drawn by hand below; the 256 pixel image is the same design
-// drawn smoothly, for desktops that show large icons.
+// drawn smoothly, for desktops that show large icons; so is every size but
+// 16 and 32.
 //
-//     lumagrab_draw_icon OUTPUT_DIRECTORY
-// writes lumagrab-16.png, lumagrab-32.png and lumagrab-256.png there.
+//     lumagrab_draw_icon OUTPUT_DIRECTORY [SIZE...]
+// writes lumagrab-SIZE.png there for each size (default 16, 32 and 256: the
+// images in app/res; the build makes the desktop theme's sizes with it).
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -119,17 +123,38 @@ QImage drawLarge(int size) {
     return image;
 }
 
+QImage drawIcon(int size) {
+    if (size == 16)
+        return fromPixelArt(kIcon16, 16);
+    if (size == 32)
+        return fromPixelArt(kIcon32, 32);
+    return drawLarge(size);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY [SIZE...]\n", argv[0]);
         return 2;
     }
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i) {
+        const int size = std::atoi(argv[i]);
+        if (size < 8 || size > 1024) {
+            std::fprintf(stderr, "%s: size %s is not from 8 to 1024\n", argv[0], argv[i]);
+            return 2;
+        }
+        sizes.push_back(size);
+    }
+    if (sizes.empty())
+        sizes = {16, 32, 256};
     const QString dir = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
-    const bool ok = fromPixelArt(kIcon16, 16).save(dir + QStringLiteral("lumagrab-16.png")) &&
-                    fromPixelArt(kIcon32, 32).save(dir + QStringLiteral("lumagrab-32.png")) &&
-                    drawLarge(256).save(dir + QStringLiteral("lumagrab-256.png"));
-    return ok ? 0 : 1;
+    for (int size : sizes) {
+        const QString name = QStringLiteral("lumagrab-%1.png").arg(size);
+        if (!drawIcon(size).save(dir + name))
+            return 1;
+    }
+    return 0;
 }

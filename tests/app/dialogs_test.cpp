@@ -27,6 +27,7 @@
 #include "link/packet_link.h"
 #include "link/product_catalogue.h"
 #include "link/product_list.h"
+#include "lumagrab_version.h"
 #include "serial/serial_port.h"
 #include "support/test_support.h"
 
@@ -156,8 +157,10 @@ class DialogsTest : public QObject {
     void entryIsCutToFiveHundredElevenBytesBeforeItIsChecked() {
         // A directory whose path is exactly 511 characters long.
         std::string path = dir_->path();
-        while (path.size() < 511)
-            path += "/" + std::string(std::min<size_t>(200, 510 - path.size()), 'd');
+        while (path.size() < 511) {
+            path += '/';
+            path.append(std::min<size_t>(200, 511 - path.size()), 'd');
+        }
         std::filesystem::create_directories(path);
         const std::string typed = path + "/" + std::string(600 - 512, 'x');
 
@@ -215,6 +218,8 @@ class DialogsTest : public QObject {
             previousVersion = version;
             previousDate = date;
         }
+        // The newest entry is the version all three programs report.
+        QVERIFY(text.startsWith(QStringLiteral("Version " LUMAGRAB_VERSION ":\t")));
 
         AboutDialog about;
         about.show();
@@ -222,6 +227,10 @@ class DialogsTest : public QObject {
         QCOMPARE(about.windowTitle(), QString("About GPSLumagrab"));
         const QString mismatch = templateMismatch(&about, 242, 151, kTemplate100);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+        const QList<QLabel*> labels = about.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+            return label->text().endsWith(QStringLiteral(" version " LUMAGRAB_VERSION));
+        }));
         auto* history = findControl<QPlainTextEdit>(&about, 1027);
         QVERIFY(history->isReadOnly());
         QCOMPARE(history->lineWrapMode(), QPlainTextEdit::NoWrap);

@@ -142,9 +142,11 @@ TEST_F(BitmapFile, GeneratedNames) {
 TEST_F(BitmapFile, AutoSaveToAPathThatCannotBeOpenedSaysSoAndLeavesNothing) {
     // Directory + "/" + name + "-01.bmp" + NUL: exactly 512 bytes fit, 513 do not.
     // Device names hold at most 127 characters, so the directory makes up the rest.
-    std::string longDirectory = dir.path() + "/" + std::string(250, 'e');
+    std::string longDirectory = dir.path() + '/';
+    longDirectory.append(250, 'e');
     std::filesystem::create_directory(longDirectory);
-    longDirectory += "/" + std::string(511 - 100 - 7 - 1 - longDirectory.size() - 1, 'f');
+    longDirectory += '/';
+    longDirectory.append(511 - 100 - 7 - 1 - longDirectory.size(), 'f');
     std::filesystem::create_directory(longDirectory);
     std::string path;
     const std::string name100(100, 'n');

@@ -61,13 +61,16 @@ TEST(SimFrames, SizeOfSixteenIsDoubledAndPayloadsStopAt255) {
 }
 
 TEST(SimFrames, NoiseCutFramesAndWrongSizesGiveWayToTheNextFrame) {
-    Bytes stream = {0x00, 0xFF, 0x03, 0x42};                    // noise
-    stream.insert(stream.end(), {0x10, 69, 0x05, 0x01, 0x02});  // cut by a new start
-    stream.insert(stream.end(), {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBA, 0x10, 0x03});  // says 3, has 2
-    stream.insert(stream.end(), {0x10, 69, 0xFF});  // never ends within its size
-    stream.insert(stream.end(), 400, 0x22);
-    const Bytes good = encodeFrame(6, {0x31, 0x00});
-    stream.insert(stream.end(), good.begin(), good.end());
+    const Bytes pieces[] = {
+        {0x00, 0xFF, 0x03, 0x42},                          // noise
+        {0x10, 69, 0x05, 0x01, 0x02},                      // cut by a new start
+        {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBA, 0x10, 0x03},  // says 3, has 2
+        {0x10, 69, 0xFF},                                  // never ends within its size
+        Bytes(400, 0x22),
+        encodeFrame(6, {0x31, 0x00}),
+    };
+    Bytes stream;
+    for (const Bytes& piece : pieces) stream.insert(stream.end(), piece.begin(), piece.end());
     const std::vector<Frame> frames = decodeAll(stream);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].id, 6);
