@@ -1,13 +1,9 @@
 #include "capture/bitmap_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/file_commit.h"
@@ -92,8 +88,8 @@ std::string candidateName(const std::string& directory, const std::string& stem,
 }
 
 bool pathExists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 // The first candidate from `number` on that no file holds; false when the
@@ -177,18 +173,17 @@ bool bitmapSaveAuto(const BitmapInfo& info, std::span<const uint8_t> pixels, uin
         }
         // Claim the name before writing, so that no file is ever replaced;
         // the finished file is then renamed onto this empty placeholder.
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
+        const FileClaimResult claim = fileClaimName(path);
+        if (claim == FileClaimResult::Claimed)
             break;
-        }
-        if (errno != EEXIST) {
+        if (claim == FileClaimResult::Failed) {
             fileReportFailure(FileWriteResult::OpenFailed, path);
             return false;
         }
     }
     if (!saveBitmap(path, info, pixels, screenType)) {
-        unlink(path.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
         return false;
     }
     if (savedPath != nullptr)

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/platform.h"
 
 namespace {
 
@@ -95,15 +94,15 @@ FileWriteResult fileWriteWhole(const std::string& path,
     return fileReplaceWhole(path, parts);
 }
 
-void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
-    gBeforeRenameHook = std::move(hook);
+FileClaimResult fileClaimName(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        close(fd);
+        return FileClaimResult::Claimed;
+    }
+    return errno == EEXIST ? FileClaimResult::Taken : FileClaimResult::Failed;
 }
 
-void fileReportFailure(FileWriteResult result, const std::string& path) {
-    if (result == FileWriteResult::Written)
-        return;
-    const char* what = result == FileWriteResult::OpenFailed ? "ERROR: Unable to open file"
-                                                             : "ERROR: Unable to write file";
-    platformMessageBox(std::string(what) + " " + path, "Lumagrab",
-                       msgbox::Ok | msgbox::IconExclamation);
+void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
+    gBeforeRenameHook = std::move(hook);
 }

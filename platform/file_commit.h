@@ -31,6 +31,13 @@ FileWriteResult fileReplaceWhole(const std::string& path,
                                  std::initializer_list<std::span<const uint8_t>> parts,
                                  mode_t mode = 0666);
 
+enum class FileClaimResult { Claimed, Taken, Failed };
+
+// Creates an empty file at `path` unless something (a file, a directory, a
+// dangling link) already stands there: Claimed, Taken, or Failed when the
+// directory refuses new files.
+FileClaimResult fileClaimName(const std::string& path);
+
 // Test seam: called with the temporary file's path once it is written and
 // flushed, just before the rename. Empty by default.
 void fileSetBeforeRenameHook(std::function<void(const std::string& temporaryPath)> hook);
