@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <utility>
 
-
 namespace {
 
 std::function<void(const std::string&)> gBeforeRenameHook;

@@ -16,7 +16,8 @@ FileReadResult fileReadSmall(const std::string& path, size_t maxBytes, std::stri
                                                      : FileReadResult::Unusable;
     struct stat st {};
     FileReadResult result = FileReadResult::Unusable;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= maxBytes) {
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<uint64_t>(st.st_size) <= maxBytes) {
         text.resize(maxBytes + 1);
         size_t used = 0;
         ssize_t n = 0;

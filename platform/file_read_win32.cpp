@@ -21,8 +21,8 @@ FileReadResult fileReadSmall(const std::string& path, size_t maxBytes, std::stri
         DWORD got = 0;
         BOOL ok = TRUE;
         while (used < text.size() &&
-               (ok = ReadFile(file, text.data() + used, static_cast<DWORD>(text.size() - used), &got,
-                              nullptr)) &&
+               (ok = ReadFile(file, text.data() + used, static_cast<DWORD>(text.size() - used),
+                              &got, nullptr)) &&
                got > 0) {
             used += got;
         }

@@ -1,5 +1,4 @@
 #include "platform/file_commit.h"
-
 #include "platform/platform.h"
 
 void fileReportFailure(FileWriteResult result, const std::string& path) {

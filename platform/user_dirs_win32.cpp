@@ -1,9 +1,7 @@
 // Where the user's configuration and desktop live on Windows: the Known
 // Folders of the roaming application data and the desktop. Paths are handed
 // on in the ANSI code page, as the program's other paths (its arguments) are.
-#include <windows.h>
-#include <knownfolders.h>
-#include <shlobj.h>
+#include <shlobj.h>  // brings <windows.h> and the Known Folder IDs
 
 #include "platform/platform.h"
 
@@ -30,7 +28,8 @@ std::string knownFolder(REFKNOWNFOLDERID id) {
 }
 
 bool isDirectory(const std::string& path) {
-    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    const DWORD attributes =
+        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

@@ -25,8 +25,8 @@ static_assert(purge::TxAbort == PURGE_TXABORT && purge::RxAbort == PURGE_RXABORT
 static_assert(lineerror::RxQueueOverflow == CE_RXOVER && lineerror::Overrun == CE_OVERRUN &&
               lineerror::Parity == CE_RXPARITY && lineerror::Frame == CE_FRAME &&
               lineerror::Break == CE_BREAK && lineerror::TxFull == CE_TXFULL);
-constexpr DWORD kKnownLineErrors = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK |
-                                   CE_TXFULL;
+constexpr DWORD kKnownLineErrors =
+    CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK | CE_TXFULL;
 
 constexpr DWORD kInputQueueBytes = 65535;
 constexpr DWORD kOutputQueueBytes = 2048;

@@ -25,7 +25,8 @@ ScopedMessageBoxRecorder::~ScopedMessageBoxRecorder() { platformSetMessageBoxHoo
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate = fs::temp_directory_path() / ("lumagrab-test-" + std::to_string(random()));
+        const fs::path candidate =
+            fs::temp_directory_path() / ("lumagrab-test-" + std::to_string(random()));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             fs::permissions(candidate, fs::perms::owner_all, ec);
