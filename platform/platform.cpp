@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,13 +22,14 @@ void platformSleep(uint32_t ms) {
         gSleepHook(ms);
         return;
     }
-    // In slices, so that a stop request ends the pause within a few milliseconds.
-    constexpr uint32_t kSliceMs = 5;
-    while (ms > 0 && !stopRequested()) {
-        const uint32_t slice = ms < kSliceMs ? ms : kSliceMs;
-        std::this_thread::sleep_for(std::chrono::milliseconds(slice));
-        ms -= slice;
-    }
+    // In slices, so that a stop request ends the pause within a few
+    // milliseconds; up to a deadline, because a slice may last longer than
+    // asked (15.6 ms on a Windows timer at its default resolution).
+    using Clock = std::chrono::steady_clock;
+    constexpr Clock::duration kSlice = std::chrono::milliseconds(5);
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+    for (Clock::time_point now = Clock::now(); now < end && !stopRequested(); now = Clock::now())
+        std::this_thread::sleep_for(std::min(kSlice, end - now));
 }
 
 void platformSetSleepHook(std::function<void(uint32_t)> hook) { gSleepHook = std::move(hook); }
