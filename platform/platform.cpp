@@ -61,9 +61,9 @@ void platformPumpOneMessage() {
 void platformSetMessagePumpHook(std::function<void()> hook) { gMessagePumpHook = std::move(hook); }
 
 bool platformSetCurrentDirectory(const std::string& path) {
-    std::error_code error;
     if (path.empty())
         return false;
+    std::error_code error;
     std::filesystem::current_path(path, error);
     return !error;
 }
