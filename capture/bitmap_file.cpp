@@ -1,11 +1,9 @@
 #include "capture/bitmap_file.h"
 
-#include <sys/stat.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -100,8 +98,8 @@ std::string candidateName(const std::string& directory, const std::string& stem,
 }
 
 bool pathExists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 // The first candidate from `number` on that no file holds; false when the

@@ -1,12 +1,6 @@
 #include "cli/cli_app.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -67,14 +61,8 @@ int listProducts(std::ostream& out) {
 }
 
 std::string portState(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return portOpenProblem(path, errno);
-    }
-    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    const int error = errno;
-    close(fd);
-    return free ? path + ": can be opened" : portOpenProblem(path, error);
+    int error = 0;
+    return serialCanOpen(path, error) ? path + ": can be opened" : portOpenProblem(path, error);
 }
 
 int listPorts(std::ostream& out) {

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/platform.h"
-
 namespace {
 
 std::function<void(const std::string&)> gBeforeRenameHook;
@@ -194,13 +192,4 @@ FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& pa
 
 void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
     gBeforeRenameHook = std::move(hook);
-}
-
-void fileReportFailure(FileWriteResult result, const std::string& path) {
-    if (result == FileWriteResult::Written)
-        return;
-    const char* what = result == FileWriteResult::OpenFailed ? "ERROR: Unable to open file"
-                                                             : "ERROR: Unable to write file";
-    platformMessageBox(std::string(what) + " " + path, "Lumagrab",
-                       msgbox::Ok | msgbox::IconExclamation);
 }

@@ -1,13 +1,10 @@
 #include "platform/platform.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <fstream>
+#include <filesystem>
+#include <thread>
 
 #include "platform/stop_request.h"
 
@@ -18,34 +15,6 @@ std::function<int(const std::string&, const std::string&, uint32_t)> gMessageBox
 std::function<bool(const SaveDialogRequest&, std::string&)> gSaveDialogHook;
 std::function<void()> gMessagePumpHook;
 
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string homeDirectory() {
-    const char* home = std::getenv("HOME");
-    return (home && *home) ? std::string(home) : std::string();
-}
-
-// Reads XDG_DESKTOP_DIR="$HOME/Something" from user-dirs.dirs; empty when absent.
-std::string xdgDesktopDirectory() {
-    std::ifstream in(platformConfigDirectory() + "/user-dirs.dirs");
-    std::string line;
-    const std::string key = "XDG_DESKTOP_DIR=";
-    while (std::getline(in, line)) {
-        if (line.compare(0, key.size(), key) != 0)
-            continue;
-        std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        if (value.compare(0, 5, "$HOME") == 0)
-            value = homeDirectory() + value.substr(5);
-        return value;
-    }
-    return {};
-}
-
 }  // namespace
 
 void platformSleep(uint32_t ms) {
@@ -53,15 +22,14 @@ void platformSleep(uint32_t ms) {
         gSleepHook(ms);
         return;
     }
-    // In slices, so that a stop request ends the pause within a few milliseconds.
-    constexpr uint32_t kSliceMs = 5;
-    while (ms > 0 && !stopRequested()) {
-        const uint32_t slice = ms < kSliceMs ? ms : kSliceMs;
-        timespec ts{0, static_cast<long>(slice) * 1000000L};
-        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-        }
-        ms -= slice;
-    }
+    // In slices, so that a stop request ends the pause within a few
+    // milliseconds; up to a deadline, because a slice may last longer than
+    // asked (15.6 ms on a Windows timer at its default resolution).
+    using Clock = std::chrono::steady_clock;
+    constexpr Clock::duration kSlice = std::chrono::milliseconds(5);
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+    for (Clock::time_point now = Clock::now(); now < end && !stopRequested(); now = Clock::now())
+        std::this_thread::sleep_for(std::min(kSlice, end - now));
 }
 
 void platformSetSleepHook(std::function<void(uint32_t)> hook) {
@@ -100,25 +68,9 @@ void platformSetMessagePumpHook(std::function<void()> hook) {
 }
 
 bool platformSetCurrentDirectory(const std::string& path) {
-    return !path.empty() && chdir(path.c_str()) == 0;
-}
-
-std::string platformConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg)
-        return xdg;
-    const std::string home = homeDirectory();
-    return (home.empty() ? std::string("/tmp") : home) + "/.config";
-}
-
-std::string platformDefaultOutputDirectory() {
-    const std::string xdg = xdgDesktopDirectory();
-    if (isDirectory(xdg))
-        return xdg;
-    const std::string home = homeDirectory();
-    if (isDirectory(home + "/Desktop"))
-        return home + "/Desktop";
-    if (!home.empty())
-        return home;
-    return "/tmp";
+    if (path.empty())
+        return false;
+    std::error_code error;
+    std::filesystem::current_path(path, error);
+    return !error;
 }

@@ -75,8 +75,10 @@ void platformSetMessagePumpHook(std::function<void()> hook);
 bool platformSetCurrentDirectory(const std::string& path);
 
 // --- Well-known directories ------------------------------------------------
-// $XDG_CONFIG_HOME, else $HOME/.config.
+// $XDG_CONFIG_HOME, else $HOME/.config; on Windows the roaming application
+// data folder (%APPDATA%).
 std::string platformConfigDirectory();
 // The user's desktop directory: XDG_DESKTOP_DIR from user-dirs.dirs, else
-// ~/Desktop when it exists, else $HOME (else "/tmp" with no home at all).
+// ~/Desktop when it exists, else $HOME (else "/tmp" with no home at all); on
+// Windows the Desktop known folder, else the user profile.
 std::string platformDefaultOutputDirectory();

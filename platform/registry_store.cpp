@@ -1,15 +1,11 @@
 #include "platform/registry_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <utility>
 
 #include "platform/file_commit.h"
+#include "platform/file_read.h"
 
 namespace {
 
@@ -225,34 +221,6 @@ std::string serializeData(const RegistryValue& value) {
     return prefix + hexList(value.data);
 }
 
-enum class ReadResult { Absent, Read, Unusable };
-
-// Reads a regular file of at most kRegistryFileMax bytes. Opening without
-// blocking keeps a FIFO or device planted at the path from hanging us.
-ReadResult readSmallFile(const std::string& path, std::string& text) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Absent : ReadResult::Unusable;
-    struct stat st {};
-    ReadResult result = ReadResult::Unusable;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<uint64_t>(st.st_size) <= kRegistryFileMax) {
-        text.resize(kRegistryFileMax + 1);
-        size_t used = 0;
-        ssize_t n = 0;
-        while (used < text.size() && ((n = read(fd, text.data() + used, text.size() - used)) > 0 ||
-                                      (n < 0 && errno == EINTR))) {
-            if (n > 0)
-                used += static_cast<size_t>(n);
-        }
-        text.resize(used);
-        if (n >= 0 && used <= kRegistryFileMax)
-            result = ReadResult::Read;
-    }
-    close(fd);
-    return result;
-}
-
 }  // namespace
 
 bool RegistryDocument::parse(std::string_view text) {
@@ -342,14 +310,14 @@ void RegistryDocument::setValue(std::string_view keyPath, RegistryValue value) {
 RegistryStore::RegistryStore(std::string filePath, std::string keyPath)
     : filePath_(std::move(filePath)), keyPath_(std::move(keyPath)) {
     std::string text;
-    switch (readSmallFile(filePath_, text)) {
-        case ReadResult::Absent:
+    switch (fileReadSmall(filePath_, kRegistryFileMax, text)) {
+        case FileReadResult::Absent:
             fileState_ = FileState::Absent;
             break;
-        case ReadResult::Read:
+        case FileReadResult::Read:
             fileState_ = document_.parse(text) ? FileState::Loaded : FileState::Unusable;
             break;
-        case ReadResult::Unusable:
+        case FileReadResult::Unusable:
             fileState_ = FileState::Unusable;
             break;
     }
@@ -385,7 +353,9 @@ void RegistryStore::setBinary(std::string_view name, std::vector<uint8_t> bytes)
 bool RegistryStore::commit() {
     if (fileState_ == FileState::Unusable) {
         const std::string backup = filePath_ + ".bak";
-        if (std::rename(filePath_.c_str(), backup.c_str()) != 0 && errno != ENOENT)
+        std::error_code error;
+        std::filesystem::rename(filePath_, backup, error);
+        if (error && error != std::errc::no_such_file_or_directory)
             return false;
         fileState_ = FileState::Absent;
     }

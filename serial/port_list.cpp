@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
+
+#include "serial/system_serial.h"
 
 namespace fs = std::filesystem;
 
@@ -25,9 +28,31 @@ int compareNumbers(const std::string& a, size_t& i, const std::string& b, size_t
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-// Natural order: digit runs compare by value, everything else by character,
-// so that ttyS2 comes before ttyS10.
-bool naturalLess(const std::string& a, const std::string& b) {
+// The names in `dir` accepted by `keep`, as full paths in natural order.
+template <typename Keep>
+std::vector<std::string> listDir(const fs::path& dir, Keep keep) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (keep(name))
+            found.push_back(it->path().string());
+    }
+    std::sort(found.begin(), found.end(), serialNaturalLess);
+    return found;
+}
+
+// "ttyUSB" followed by a number, and so on.
+bool isNumbered(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       isDigit);
+}
+
+}  // namespace
+
+bool serialNaturalLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (isDigit(a[i]) && isDigit(b[j])) {
@@ -44,30 +69,6 @@ bool naturalLess(const std::string& a, const std::string& b) {
     return (a.size() - i) < (b.size() - j);
 }
 
-// The names in `dir` accepted by `keep`, as full paths in natural order.
-template <typename Keep>
-std::vector<std::string> listDir(const fs::path& dir, Keep keep) {
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (keep(name))
-            found.push_back(it->path().string());
-    }
-    std::sort(found.begin(), found.end(), naturalLess);
-    return found;
-}
-
-// "ttyUSB" followed by a number, and so on.
-bool isNumbered(const std::string& name, const std::string& prefix) {
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-        return false;
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                       isDigit);
-}
-
-}  // namespace
-
 std::vector<std::string> serialListDevicesUnder(const std::string& devRoot) {
     const fs::path root(devRoot);
     std::vector<std::string> all =
@@ -80,6 +81,10 @@ std::vector<std::string> serialListDevicesUnder(const std::string& devRoot) {
     return all;
 }
 
-std::vector<std::string> serialListDevices() {
-    return serialListDevicesUnder("/dev");
+bool serialCanOpen(const std::string& path, int& error) {
+    const std::unique_ptr<SerialDevice> device = makeSystemSerialDevice();
+    if (!device->open(path, error))
+        return false;
+    device->close();
+    return true;
 }

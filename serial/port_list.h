@@ -4,9 +4,20 @@
 #include <string>
 #include <vector>
 
-// Device paths: the stable names under /dev/serial/by-id first, then
-// /dev/ttyUSB*, /dev/ttyACM* and /dev/ttyS*, each group in natural order
-// (ttyS2 before ttyS10). Empty when there are none.
+// On Linux, device paths: the stable names under /dev/serial/by-id first,
+// then /dev/ttyUSB*, /dev/ttyACM* and /dev/ttyS*, each group in natural order
+// (ttyS2 before ttyS10). On Windows, the COM names of the serial devices
+// Windows knows (HARDWARE\DEVICEMAP\SERIALCOMM), in natural order. Empty when
+// there are none.
 std::vector<std::string> serialListDevices();
 // The same list under another root directory instead of /dev.
 std::vector<std::string> serialListDevicesUnder(const std::string& devRoot);
+
+// True when the device at `path` can be opened for exclusive use now (it is
+// closed again at once); otherwise false, with the errno that explains it in
+// `error` (ENOENT, EACCES, EBUSY, ...).
+bool serialCanOpen(const std::string& path, int& error);
+
+// Natural order: digit runs compare by value, everything else by character,
+// so that ttyS2 comes before ttyS10 and COM2 before COM10.
+bool serialNaturalLess(const std::string& a, const std::string& b);

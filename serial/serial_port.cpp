@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 #include "serial/serial_device.h"
-#include "serial/termios_device.h"
+#include "serial/system_serial.h"
 
 namespace {
 
@@ -21,12 +21,12 @@ struct PortState {
     uint8_t txFull = 0;
     uint8_t otherError = 0;
     int lastOpenError = 0;
-    std::string devicePath[2] = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    std::string devicePath[2] = {systemDefaultPortDevice(1), systemDefaultPortDevice(2)};
 };
 
 PortState gPort;
-const std::unique_ptr<SerialDevice> gTermiosDevice = makeTermiosDevice();
-SerialDevice* gDevice = gTermiosDevice.get();
+const std::unique_ptr<SerialDevice> gSystemDevice = makeSystemSerialDevice();
+SerialDevice* gDevice = gSystemDevice.get();
 
 // The receive buffer: one fixed block, so that polling never allocates.
 uint8_t gReadBuffer[65536];
@@ -283,5 +283,5 @@ int serialWaitDescriptor() {
 void serialSetBackend(SerialDevice* device) {
     if (gPort.open)
         return;
-    gDevice = device ? device : gTermiosDevice.get();
+    gDevice = device ? device : gSystemDevice.get();
 }

@@ -15,8 +15,9 @@
 // flags (receive overrun, transmit full, other error) that callers read and
 // clear with the setters. A device that vanishes raises the other-error flag.
 //
-// The device behind the port is a SerialDevice backend: a tty by default, a
-// scripted fake in tests (serialSetBackend).
+// The device behind the port is a SerialDevice backend: the system's own by
+// default (a tty, or a Win32 serial port), a scripted fake in tests
+// (serialSetBackend).
 #pragma once
 
 #include <cstdint>
@@ -50,7 +51,8 @@ void serialShutdown();
 void serialSetByteHandler(ByteHandler handler);
 
 // --- Port names -------------------------------------------------------------
-// Port 1 and 2 name device paths (defaults /dev/ttyS0 and /dev/ttyUSB0).
+// Port 1 and 2 name device paths (defaults /dev/ttyS0 and /dev/ttyUSB0, on
+// Windows COM1 and COM2).
 // Other port numbers are ignored / give "".
 void serialSetPortDevice(uint8_t port, const std::string& path);
 std::string serialPortDevice(uint8_t port);
@@ -120,5 +122,5 @@ void serialSetOtherError(uint8_t value);
 // backend has none.
 int serialWaitDescriptor();
 // Replaces the device backend (not owned; it must outlive its use). Only while
-// no port is open. nullptr restores the tty backend.
+// no port is open. nullptr restores the system's backend.
 void serialSetBackend(SerialDevice* device);

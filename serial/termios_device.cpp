@@ -22,6 +22,8 @@
 #include <chrono>
 #include <thread>
 
+#include "serial/system_serial.h"
+
 namespace {
 
 class TermiosDevice final : public SerialDevice {
@@ -283,4 +285,19 @@ void TermiosDevice::waitUntilSent(uint32_t count) {
     int unsent = 0;
     while (ioctl(fd_, TIOCOUTQ, &unsent) == 0 && unsent > 0 && steady_clock::now() < deadline)
         std::this_thread::sleep_for(milliseconds(1));
+}
+
+std::unique_ptr<SerialDevice> makeSystemSerialDevice() {
+    return makeTermiosDevice();
+}
+
+std::string systemDefaultPortDevice(uint8_t port) {
+    switch (port) {
+        case 1:
+            return "/dev/ttyS0";
+        case 2:
+            return "/dev/ttyUSB0";
+        default:
+            return {};
+    }
 }

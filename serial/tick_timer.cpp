@@ -1,17 +1,13 @@
 #include "serial/tick_timer.h"
 
-#include <poll.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <system_error>
 #include <thread>
 
 #include "platform/platform.h"
 #include "serial/serial_port.h"
+#include "serial/tick_wait.h"
 
 namespace {
 
@@ -42,26 +38,12 @@ struct TickState {
 
 TickState gTick;
 
-timespec toTimespec(Clock::time_point t) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch());
-    return {static_cast<time_t>(ns.count() / 1000000000),
-            static_cast<long>(ns.count() % 1000000000)};
-}
-
-// steady_clock is CLOCK_MONOTONIC: sleeping until an absolute time on it
-// keeps the ticks from drifting.
-void sleepUntil(Clock::time_point t) {
-    const timespec when = toTimespec(t);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) {
-    }
-}
-
 void tickThreadMain() {
     auto next = Clock::now();
     while (!gTick.stopRequested.load(std::memory_order_relaxed)) {
         next += kPeriod;
         gTick.nextTick.store(next.time_since_epoch().count());
-        sleepUntil(next);
+        tickSleepUntil(next);
         if (gTick.stopRequested.load(std::memory_order_relaxed))
             break;
         tickCallback();
@@ -105,26 +87,17 @@ void deliverManualTick() {
 // Sleeps until the next clock tick is due, or `fd` has data, then raises the
 // flag if the tick is due.
 void waitForClockTick(int fd) {
-    const auto left = gTick.nextClockTick - Clock::now();
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    if (ms > 0) {
-        pollfd p{fd, POLLIN, 0};
-        poll(&p, fd >= 0 ? 1 : 0, static_cast<int>(ms));
-    }
+    tickWaitReadable(fd, gTick.nextClockTick - Clock::now());
     raiseFromClock();
 }
 
 // Blocks until the timer thread raises the flag or `fd` has data. With a
-// descriptor, it sleeps in poll() until the next tick is due, then on the flag.
+// descriptor, it sleeps on it until the next tick is due, then on the flag.
 void waitForThreadTick(int fd) {
     if (fd >= 0) {
         const auto left = Clock::time_point(Clock::duration(gTick.nextTick.load())) - Clock::now();
-        if (left > Clock::duration::zero()) {
-            pollfd p{fd, POLLIN, 0};
-            const timespec timeout = toTimespec(Clock::time_point(left));
-            if (ppoll(&p, 1, &timeout, nullptr) > 0)
-                return;
-        }
+        if (tickWaitReadable(fd, left))
+            return;
     }
     while (gTick.flag.load() == 0) gTick.flag.wait(0);
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "serial/system_serial.h"
+
 constexpr size_t kOutputPathSize = 512;  // 511 characters and a NUL
 constexpr size_t kDevicePathMax = 4095;  // longest device path accepted from the store
 
@@ -30,9 +32,6 @@ inline constexpr const char* Com1Device = "Com1Device";
 inline constexpr const char* Com2Device = "Com2Device";
 }  // namespace settings_value
 
-inline constexpr const char* kDefaultCom1Device = "/dev/ttyS0";
-inline constexpr const char* kDefaultCom2Device = "/dev/ttyUSB0";
-
 struct AppSettings {
     uint8_t commPort = 1;                   // 1 = port 1, 2 = port 2; other values are kept as read
     uint8_t baudRate = 1;                   // 1 = Auto, 2 to 6 = a fixed rate index
@@ -40,8 +39,8 @@ struct AppSettings {
     char outputPath[kOutputPathSize] = {};  // always NUL-terminated
     int32_t autoName = 0;                   // nonzero = on
     int32_t autoSave = 0;                   // nonzero = on; implies autoName in the menus
-    std::string com1Device = kDefaultCom1Device;  // device path of port 1
-    std::string com2Device = kDefaultCom2Device;  // device path of port 2
+    std::string com1Device = systemDefaultPortDevice(1);  // device path of port 1
+    std::string com2Device = systemDefaultPortDevice(2);  // device path of port 2
 
     // The output path as text (up to its NUL).
     std::string_view outputPathText() const;
@@ -55,7 +54,8 @@ struct AppSettings {
 // desktop directory, Auto Name and Auto Save off, the default device paths.
 AppSettings settingsFirstRunDefaults();
 
-// $XDG_CONFIG_HOME/Orvane/GPSLumagrab.reg (see platformConfigDirectory()).
+// $XDG_CONFIG_HOME/Orvane/GPSLumagrab.reg, on Windows
+// %APPDATA%\Orvane\GPSLumagrab.reg (see platformConfigDirectory()).
 std::string settingsStorePath();
 
 // Reads the settings. When the store holds no key yet (first run, or a file

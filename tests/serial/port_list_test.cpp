@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "serial/system_serial.h"
 #include "support/test_support.h"
 
 namespace {
@@ -31,6 +32,12 @@ TEST(PortList, StableNamesFirstThenEachGroupInNaturalOrder) {
         dev.file("ttyS10"),
     };
     EXPECT_EQ(serialListDevicesUnder(dev.path()), expected);
+}
+
+TEST(PortList, PortOneAndTwoAreTheBuiltInPortAndTheFirstUsbAdapter) {
+    EXPECT_EQ(systemDefaultPortDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(systemDefaultPortDevice(2), "/dev/ttyUSB0");
+    EXPECT_EQ(systemDefaultPortDevice(0), "");
 }
 
 }  // namespace

@@ -193,8 +193,8 @@ void expectFirstRunValues(const AppSettings& s) {
     EXPECT_EQ(s.outputPathText(), platformDefaultOutputDirectory());
     EXPECT_EQ(s.autoName, 0);
     EXPECT_EQ(s.autoSave, 0);
-    EXPECT_EQ(s.devicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(s.devicePath(2), "/dev/ttyUSB0");
+    EXPECT_EQ(s.devicePath(1), systemDefaultPortDevice(1));
+    EXPECT_EQ(s.devicePath(2), systemDefaultPortDevice(2));
 }
 
 class SettingsStore : public testing::Test {

@@ -1,12 +1,12 @@
 #include "support/test_support.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+
+namespace fs = std::filesystem;
 
 ScopedSleepRecorder::ScopedSleepRecorder() {
     platformSetSleepHook([this](uint32_t ms) { calls_.push_back(ms); });
@@ -23,20 +23,29 @@ ScopedMessageBoxRecorder::ScopedMessageBoxRecorder(int answer) {
 ScopedMessageBoxRecorder::~ScopedMessageBoxRecorder() { platformSetMessageBoxHook(nullptr); }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumagrab-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("lumagrab-test-" + std::to_string(random()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            fs::permissions(candidate, fs::perms::owner_all, ec);
+            path_ = candidate.string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary directory could be made");
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only folders behind; make them writable before removal.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec)) chmod(it->path().c_str(), 0700);
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, ec);
     }
-    chmod(path_.c_str(), 0700);
-    std::filesystem::remove_all(path_, ec);
+    fs::permissions(path_, fs::perms::owner_all, ec);
+    fs::remove_all(path_, ec);
 }
 
 std::vector<uint8_t> readFileBytes(const std::string& path) {
@@ -50,6 +59,6 @@ void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 }
 
 bool fileExists(const std::string& path) {
-    struct stat st{};
-    return stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return fs::exists(path, ec);
 }

@@ -1,0 +1,152 @@
+// Whole-file writing on Windows: a temporary file beside the target, written,
+// flushed to disk and closed, then moved onto the target in one step with
+// write-through (MoveFileExW), so that a failed write never leaves half a
+// file nor destroys the file it was to replace.
+//
+// Paths come in the ANSI code page, as the program's arguments do.
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/file_commit.h"
+
+namespace {
+
+std::function<void(const std::string&)> gBeforeRenameHook;
+
+std::wstring widen(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (size <= 1)
+        return {};
+    std::wstring result(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), size);
+    result.pop_back();  // the terminating NUL
+    return result;
+}
+
+std::string directoryOf(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    if (separator == std::string::npos)
+        return ".";
+    return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
+// Creates a new temporary file beside `path`; INVALID_HANDLE_VALUE when none
+// can be created.
+HANDLE createTemporaryBeside(const std::string& path, std::string& temporary) {
+    static unsigned serial = 0;
+    const std::string directory = directoryOf(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = directory + "/.lumagrab-" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(serial++) + ".tmp";
+        HANDLE file = CreateFileW(widen(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool writeAll(HANDLE file, std::span<const uint8_t> data) {
+    while (!data.empty()) {
+        const DWORD chunk = data.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(data.size());
+        DWORD written = 0;
+        if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        data = data.subspan(written);
+    }
+    return true;
+}
+
+// Moving would replace a read-only file, or fail on a directory; such a path
+// is refused as if it could not be created.
+bool mayReplace(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND;
+    }
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+// A read-only file gives way too (the settings store replaces whatever
+// stands at its path).
+void clearReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// The contents in a new temporary file beside `path`, written, flushed and
+// closed. Unless the result is Written, no temporary file is left.
+FileWriteResult writeTemporary(const std::string& path,
+                               std::initializer_list<std::span<const uint8_t>> parts,
+                               std::string& temporary) {
+    HANDLE file = createTemporaryBeside(path, temporary);
+    if (file == INVALID_HANDLE_VALUE)
+        return FileWriteResult::OpenFailed;
+    bool ok = true;
+    for (std::span<const uint8_t> part : parts) ok = ok && writeAll(file, part);
+    ok = ok && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    if (!ok) {
+        DeleteFileW(widen(temporary).c_str());
+        return FileWriteResult::WriteFailed;
+    }
+    if (gBeforeRenameHook)
+        gBeforeRenameHook(temporary);
+    return FileWriteResult::Written;
+}
+
+}  // namespace
+
+FileWriteResult fileReplaceWhole(const std::string& path,
+                                 std::initializer_list<std::span<const uint8_t>> parts, mode_t) {
+    std::string temporary;
+    const FileWriteResult written = writeTemporary(path, parts, temporary);
+    if (written != FileWriteResult::Written)
+        return written;
+    const std::wstring wideTemporary = widen(temporary);
+    const std::wstring target = widen(path);
+    clearReadOnly(target);
+    if (!MoveFileExW(wideTemporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(wideTemporary.c_str());
+        return FileWriteResult::WriteFailed;
+    }
+    return FileWriteResult::Written;
+}
+
+FileWriteResult fileWriteWhole(const std::string& path,
+                               std::initializer_list<std::span<const uint8_t>> parts) {
+    if (!mayReplace(path))
+        return FileWriteResult::OpenFailed;
+    return fileReplaceWhole(path, parts);
+}
+
+FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& path)>& nextName,
+                                        std::initializer_list<std::span<const uint8_t>> parts,
+                                        std::string& path) {
+    if (!nextName(path))
+        return FileWriteResult::OpenFailed;
+    std::string temporary;
+    const FileWriteResult written = writeTemporary(path, parts, temporary);
+    if (written != FileWriteResult::Written)
+        return written;
+    const std::wstring wideTemporary = widen(temporary);
+    for (;;) {
+        // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
+        if (MoveFileExW(wideTemporary.c_str(), widen(path).c_str(), MOVEFILE_WRITE_THROUGH))
+            return FileWriteResult::Written;
+        const DWORD error = GetLastError();
+        const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+        if (!taken || !nextName(path)) {
+            DeleteFileW(wideTemporary.c_str());
+            return taken ? FileWriteResult::OpenFailed : FileWriteResult::WriteFailed;
+        }
+    }
+}
+
+void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
+    gBeforeRenameHook = std::move(hook);
+}
