@@ -17,12 +17,15 @@ std::vector<std::string> argumentsOf(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-// The built-in virtual receiver of --simulate, or null. It needs none of the
-// pauses a real receiver is given around a rate change.
+// The built-in virtual receiver of --simulate, or null. It sends at the pace
+// of the line, as a receiver does, so the download takes its real time; it
+// needs none of the pauses a real receiver is given around a rate change.
 std::unique_ptr<VirtualReceiver> startSimulation(const AppOptions& options) {
     if (!options.simulate)
         return nullptr;
-    auto receiver = std::make_unique<VirtualReceiver>(sim::presetForProduct(*options.simulate));
+    sim::Config config = sim::presetForProduct(*options.simulate);
+    config.pace = true;
+    auto receiver = std::make_unique<VirtualReceiver>(std::move(config));
     if (!receiver->start()) {
         std::cerr << "lumagrab: the virtual receiver cannot start: " << receiver->error() << '\n';
         return nullptr;
