@@ -2,7 +2,8 @@
 # The window program on a real X display (Xvfb): started with --simulate and
 # Auto Save on, Alt+D downloads the virtual receiver's screen into a bitmap
 # that shows exactly its picture; Escape closes the window, which saves the
-# settings with the rate the link ran at.
+# settings with the rate the link ran at. A second run is ended by SIGTERM
+# during its download: no file, the settings saved.
 #   x11_capture_test.sh LUMAGRAB PICTURE_CHECK SCREENSHOT_DIR
 set -euo pipefail
 lumagrab=$1
@@ -79,5 +80,26 @@ wait "$app_pid" || fail "lumagrab ended with status $?"
 app_pid=
 grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved: $(cat "$store")"
 grep -q '^"AutoSave"=hex:01' "$store" || fail "Auto Save not kept: $(cat "$store")"
+# SIGTERM during a download.
+rm -f "$work"/out/*.bmp
+sed -i 's/^"AutoBaudRate"=.*/"AutoBaudRate"=dword:00000000/' "$store"
+"$lumagrab" --simulate="$product" &
+app_pid=$!
+window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1)
+sleep 1
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers alt+d
+sleep 2
+kill -TERM "$app_pid"
+termed=$(date +%s%N)
+for _ in $(seq 400); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$app_pid" 2>/dev/null && fail "SIGTERM did not end the program"
+ended=$(date +%s%N)
+wait "$app_pid" || fail "lumagrab ended with status $? on SIGTERM"
+app_pid=
+compgen -G "$work/out/*.bmp" >/dev/null && fail "a file was written after SIGTERM"
+grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved on SIGTERM: $(cat "$store")"
+
 echo "x11_capture_test: captured ${bitmaps[0]##*/} $(((saved - pressed) / 1000000)) ms after Alt+D;" \
-  "closed $(((closed - escaped) / 1000000)) ms after Escape; settings saved"
+  "closed $(((closed - escaped) / 1000000)) ms after Escape;" \
+  "ended $(((ended - termed) / 1000000)) ms after SIGTERM during a download; settings saved"
