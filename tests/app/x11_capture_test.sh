@@ -41,17 +41,30 @@ REGEDIT4
 "AutoSave"=hex:01
 REG
 
-"$lumagrab" --simulate="$product" &
-app_pid=$!
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1)
-[[ -n $window ]] || fail "no window"
-# The search at start-up finds the receiver at once; give it a moment to
-# turn the commands on, then press Alt+D as a user would. Xvfb runs no
+# Starts the program, waits for its window and, once the search at start-up
+# has turned the commands on, presses Alt+D as a user would. Xvfb runs no
 # window manager, so the window is given the keyboard focus directly.
-sleep 1
-xdotool windowfocus --sync "$window"
-xdotool key --clearmodifiers alt+d
-pressed=$(date +%s%N)
+start_and_download() {
+  "$lumagrab" --simulate="$product" &
+  app_pid=$!
+  window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1)
+  [[ -n $window ]] || fail "no window"
+  sleep 1
+  xdotool windowfocus --sync "$window"
+  xdotool key --clearmodifiers alt+d
+  pressed=$(date +%s%N)
+}
+
+# Waits up to 20 s for the program to end with status 0; sets `ended`.
+wait_for_exit() {
+  for _ in $(seq 400); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after $1"
+  ended=$(date +%s%N)
+  wait "$app_pid" || fail "lumagrab ended with status $? after $1"
+  app_pid=
+}
+
+start_and_download
 
 # Pictures of the window while the download runs (the last one taken before
 # the file appeared is kept), then the file.
@@ -65,7 +78,7 @@ for _ in $(seq 300); do
   sleep 0.05
 done
 [[ -e ${bitmaps[0]} ]] || fail "no bitmap in $work/out"
-saved=$(date +%s%N)
+download_ms=$((($(date +%s%N) - pressed) / 1000000))
 [[ ${#bitmaps[@]} -eq 1 ]] || fail "more than one bitmap: ${bitmaps[*]}"
 "$picture_check" "${bitmaps[0]}" "$product"
 [[ -s $shot ]] || fail "no screenshot of the download"
@@ -73,33 +86,22 @@ saved=$(date +%s%N)
 xdotool windowfocus --sync "$window"
 xdotool key Escape
 escaped=$(date +%s%N)
-for _ in $(seq 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$app_pid" 2>/dev/null && fail "the window did not close on Escape"
-closed=$(date +%s%N)
-wait "$app_pid" || fail "lumagrab ended with status $?"
-app_pid=
+wait_for_exit Escape
+closed=$ended
 grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved: $(cat "$store")"
 grep -q '^"AutoSave"=hex:01' "$store" || fail "Auto Save not kept: $(cat "$store")"
+
 # SIGTERM during a download.
 rm -f "$work"/out/*.bmp
 sed -i 's/^"AutoBaudRate"=.*/"AutoBaudRate"=dword:00000000/' "$store"
-"$lumagrab" --simulate="$product" &
-app_pid=$!
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1)
-sleep 1
-xdotool windowfocus --sync "$window"
-xdotool key --clearmodifiers alt+d
+start_and_download
 sleep 2
 kill -TERM "$app_pid"
 termed=$(date +%s%N)
-for _ in $(seq 400); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$app_pid" 2>/dev/null && fail "SIGTERM did not end the program"
-ended=$(date +%s%N)
-wait "$app_pid" || fail "lumagrab ended with status $? on SIGTERM"
-app_pid=
+wait_for_exit SIGTERM
 compgen -G "$work/out/*.bmp" >/dev/null && fail "a file was written after SIGTERM"
 grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved on SIGTERM: $(cat "$store")"
 
-echo "x11_capture_test: captured ${bitmaps[0]##*/} $(((saved - pressed) / 1000000)) ms after Alt+D;" \
+echo "x11_capture_test: captured ${bitmaps[0]##*/} ${download_ms} ms after Alt+D;" \
   "closed $(((closed - escaped) / 1000000)) ms after Escape;" \
   "ended $(((ended - termed) / 1000000)) ms after SIGTERM during a download; settings saved"
