@@ -130,7 +130,10 @@ MainDialog::MainDialog(std::string settingsPath, std::string simulatedPort, QWid
 }
 
 MainDialog::~MainDialog() {
-    stopCommand();
+    if (worker_.busy()) {
+        stopCommand();
+        worker_.waitForIdle();
+    }
     ClearDeviceInfo();
     settings_.autoBaudRate = serialBaudIndex();  // before the close sets it to 0
     serialClose();
@@ -176,15 +179,12 @@ void MainDialog::reject() {
 }
 
 void MainDialog::OnCancel() {
-    if (!worker_.busy()) {
-        closeOtherDialogs(this);
-        QDialog::reject();
+    if (worker_.busy()) {
+        stopCommand();  // the window goes once the command has ended (commandEnded)
         return;
     }
-    // The window goes once the command has ended (commandEnded).
-    closing_ = true;
-    stopRequest();
     closeOtherDialogs(this);
+    QDialog::reject();
 }
 
 void MainDialog::startCommand(void (MainDialog::*handler)()) {
@@ -202,12 +202,9 @@ void MainDialog::commandEnded() {
 }
 
 void MainDialog::stopCommand() {
-    if (!worker_.busy())
-        return;
     closing_ = true;
-    stopRequest();
+    stopRequest();  // before the dialogs go, so that the command opens no other
     closeOtherDialogs(this);
-    worker_.waitForIdle();
 }
 
 void MainDialog::enableCommandMenus(bool enable) {

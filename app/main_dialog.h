@@ -101,6 +101,8 @@ class MainDialog : public QDialog {
     void tell(DeviceMessage message);
     void showDevice(const std::string& name, const std::string& version);
     void saveCapture(const ScreenCapture& capture);
+    // Asks the running command to stop, with no message and no file, and
+    // shuts whatever dialog it has open; the window is closing.
     void stopCommand();
 
     std::string settingsPath_;

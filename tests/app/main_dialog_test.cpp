@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/app_options.h"
 #include "app/comm_ports_dialog.h"
 #include "app/dialog_template.h"
 #include "app/lumagrab_app.h"
@@ -346,6 +347,32 @@ class MainDialogTest : public QObject {
             QVERIFY(isChecked(d, 32778));
         }
         QVERIFY(!fileExists(path));
+    }
+
+    void commandLineTakesSimulateWithAProductAndHelp_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("parse");
+        QTest::addColumn<int>("product");  // -1: no simulation
+        QTest::newRow("none") << QStringList{} << int(AppParse::Run) << -1;
+        QTest::newRow("--simulate") << QStringList{"--simulate"} << int(AppParse::Run) << 144;
+        QTest::newRow("--simulate=95") << QStringList{"--simulate=95"} << int(AppParse::Run) << 95;
+        QTest::newRow("ID too large")
+            << QStringList{"--simulate=65536"} << int(AppParse::Usage) << -1;
+        QTest::newRow("empty ID") << QStringList{"--simulate="} << int(AppParse::Usage) << -1;
+        QTest::newRow("unknown") << QStringList{"--simulation"} << int(AppParse::Usage) << -1;
+        QTest::newRow("help wins") << QStringList{"--bogus", "-h"} << int(AppParse::Help) << -1;
+    }
+    void commandLineTakesSimulateWithAProductAndHelp() {
+        QFETCH(QStringList, args);
+        QFETCH(int, parse);
+        QFETCH(int, product);
+        std::vector<std::string> arguments;
+        for (const QString& a : args) arguments.push_back(a.toStdString());
+        AppOptions options;
+        std::string error;
+        QCOMPARE(int(parseAppArguments(arguments, options, error)), parse);
+        QCOMPARE(error.empty(), parse != int(AppParse::Usage));
+        QCOMPARE(options.simulate ? int(*options.simulate) : -1, product);
     }
 
     void portButtonsShowTheirDevicesAndCommPortsDialogChangesThem() {
