@@ -27,8 +27,11 @@ int MainDialog::ShowMessage(const std::string& text, uint32_t style) {
     return platformMessageBox(text, kMessageCaption, style);
 }
 
+// A command stopped by the closing window says nothing about why its
+// operations went unanswered.
 void MainDialog::tell(DeviceMessage message) {
-    ShowMessage(deviceMessageText(message), deviceMessageStyle(message));
+    if (!stopRequested())
+        ShowMessage(deviceMessageText(message), deviceMessageStyle(message));
 }
 
 void MainDialog::SelectCommPort(uint8_t port) {
