@@ -1,12 +1,12 @@
 #include "app/main_dialog.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cstring>
 #include <utility>
 
 #include "app/about_dialog.h"
@@ -16,18 +16,12 @@
 #include "app/output_directory_dialog.h"
 #include "app/resource_ids.h"
 #include "app/supported_products_dialog.h"
+#include "link/packet_link.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "serial/serial_port.h"
 
 namespace {
-
-const char* const kCaption = "GPS Lumagrab";
-const char* const kNotConnected = "<Not Connected>";
-const char* const kInvalidPort =
-    "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.      ";
-const char* const kDeviceCommandUnavailable =
-    "This build of GPS Lumagrab cannot talk to a GPS yet: the device commands are not "
-    "connected.";
 
 constexpr ControlSpec kMainControls[] = {
     {res::IDC_DOWNLOAD, ControlKind::DefPushButton, "&Download", 32, 74, 66, 14},
@@ -46,26 +40,35 @@ constexpr ControlSpec kMainControls[] = {
     {res::IDC_PERCENT, ControlKind::RightText, "Idle...", 205, 76, 20, 11},
 };
 
-constexpr DialogTemplate kMainTemplate = {kCaption, 232, 95, DialogFont::Standard, kMainControls};
+constexpr DialogTemplate kMainTemplate = {kMessageCaption, 232, 95, DialogFont::Standard,
+                                          kMainControls};
 
 // Every command of the main window and the operation it runs. An ID that is
-// not here gets no handling.
+// not here gets no handling. A device command runs on the worker; it and the
+// commands that change a setting it uses are ignored while one runs (their
+// controls and menu items are disabled then anyway).
 struct CommandRoute {
     int id;
     void (*run)(MainDialog& dialog);
+    bool onlyWhileIdle = true;
 };
 
+template <void (MainDialog::*handler)()>
+void onWorker(MainDialog& dialog) {
+    dialog.startCommand(handler);
+}
+
 const CommandRoute kCommandTable[] = {
-    {res::IDC_DOWNLOAD, [](MainDialog& d) { d.OnDownload(); }},
-    {res::ID_FILE_DOWNLOAD, [](MainDialog& d) { d.OnDownload(); }},
-    {res::IDC_QUERY_DEVICE, [](MainDialog& d) { d.OnQueryDevice(); }},
-    {res::ID_FILE_QUERY_DEVICE, [](MainDialog& d) { d.OnQueryDevice(); }},
-    {res::IDC_AUTO_DETECT, [](MainDialog& d) { d.OnAutoDetect(); }},
-    {res::ID_FILE_AUTO_DETECT, [](MainDialog& d) { d.OnAutoDetect(); }},
-    {res::IDC_COM1, [](MainDialog& d) { d.OnComm1(); }},
-    {res::IDC_COM2, [](MainDialog& d) { d.OnComm2(); }},
-    {res::IDCANCEL, [](MainDialog& d) { d.OnCancel(); }},
-    {res::ID_FILE_EXIT, [](MainDialog& d) { d.OnCancel(); }},
+    {res::IDC_DOWNLOAD, onWorker<&MainDialog::OnDownload>},
+    {res::ID_FILE_DOWNLOAD, onWorker<&MainDialog::OnDownload>},
+    {res::IDC_QUERY_DEVICE, onWorker<&MainDialog::OnQueryDevice>},
+    {res::ID_FILE_QUERY_DEVICE, onWorker<&MainDialog::OnQueryDevice>},
+    {res::IDC_AUTO_DETECT, onWorker<&MainDialog::OnAutoDetect>},
+    {res::ID_FILE_AUTO_DETECT, onWorker<&MainDialog::OnAutoDetect>},
+    {res::IDC_COM1, onWorker<&MainDialog::OnComm1>},
+    {res::IDC_COM2, onWorker<&MainDialog::OnComm2>},
+    {res::IDCANCEL, [](MainDialog& d) { d.OnCancel(); }, false},
+    {res::ID_FILE_EXIT, [](MainDialog& d) { d.OnCancel(); }, false},
     {res::ID_SETTINGS_AUTO_NAME, [](MainDialog& d) { d.OnAutoName(); }},
     {res::ID_SETTINGS_AUTO_SAVE, [](MainDialog& d) { d.OnAutoSave(); }},
     {res::ID_BAUD_AUTO, [](MainDialog& d) { d.OnSetBaudRate(1); }},
@@ -76,9 +79,9 @@ const CommandRoute kCommandTable[] = {
     {res::ID_BAUD_115200, [](MainDialog& d) { d.OnSetBaudRate(6); }},
     {res::ID_SETTINGS_OUTPUT_DIRECTORY, [](MainDialog& d) { d.OnSetOutputDirectory(); }},
     {res::ID_SETTINGS_COMM_PORTS, [](MainDialog& d) { d.OnSetCommPorts(); }},
-    {res::ID_HELP_SUPPORTED_PRODUCTS, [](MainDialog& d) { d.OnSupportedProducts(); }},
-    {res::ID_APP_ABOUT, [](MainDialog& d) { d.OnAbout(); }},
-    {res::ID_SYSTEM_ABOUT, [](MainDialog& d) { d.OnAbout(); }},
+    {res::ID_HELP_SUPPORTED_PRODUCTS, [](MainDialog& d) { d.OnSupportedProducts(); }, false},
+    {res::ID_APP_ABOUT, [](MainDialog& d) { d.OnAbout(); }, false},
+    {res::ID_SYSTEM_ABOUT, [](MainDialog& d) { d.OnAbout(); }, false},
 };
 
 // The rate items of the Set Baudrate menu and the baudRate value of each.
@@ -87,38 +90,72 @@ constexpr std::pair<int, uint8_t> kBaudItems[] = {
     {res::ID_BAUD_38400, 4}, {res::ID_BAUD_57600, 5}, {res::ID_BAUD_115200, 6},
 };
 
-// The six controls that every device command disables while it runs.
-constexpr int kCommandControls[] = {res::IDC_DOWNLOAD,    res::IDCANCEL, res::IDC_QUERY_DEVICE,
-                                    res::IDC_AUTO_DETECT, res::IDC_COM1, res::IDC_COM2};
+// The File items that start a device command; the whole Settings menu goes
+// with them while one runs.
+constexpr int kCommandMenuItems[] = {res::ID_FILE_DOWNLOAD, res::ID_FILE_QUERY_DEVICE,
+                                     res::ID_FILE_AUTO_DETECT};
+
+// Every other dialog of the program (a box, the Save dialog, Help's dialogs)
+// is closed when the main window is.
+void closeOtherDialogs(const QWidget* mainWindow) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(w);
+        if (dialog && dialog != mainWindow && dialog->isVisible())
+            dialog->reject();
+    }
+}
 
 }  // namespace
 
-MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
-    : QDialog(parent), settingsPath_(std::move(settingsPath)) {
+MainDialog::MainDialog(std::string settingsPath, std::string simulatedPort, QWidget* parent)
+    : QDialog(parent),
+      settingsPath_(std::move(settingsPath)),
+      simulatedPort_(std::move(simulatedPort)) {
     buildWindow();
+    linkResetReceiver();
+    serialInit();
+    serialSetByteHandler(linkReceiveByte);
     LoadSettings();
+    if (!simulatedPort_.empty())
+        settings_.commPort = 1;
     SelectCommPort(settings_.commPort);
     UpdateAutoChecks();
     UpdateBaudChecks();
     ClearDeviceInfo();
-    EnableCommands(true);
+    // The window shows at once; the search for the receiver runs on the
+    // worker and turns the commands on when it ends.
     SetBusyLayout(false);
+    EnableCommands(false);
+    startCommand(&MainDialog::SearchAtStartup);
 }
 
 MainDialog::~MainDialog() {
+    if (worker_.busy()) {
+        stopCommand();
+        worker_.waitForIdle();
+    }
     ClearDeviceInfo();
+    settings_.autoBaudRate = serialBaudIndex();  // before the close sets it to 0
+    serialClose();
+    serialShutdown();
+    linkResetReceiver();
     SaveSettings();
+    stopClear();  // the command it asked to stop has ended
 }
 
 void MainDialog::buildWindow() {
     menuBar_ = buildMainMenu(this, [this](int id) { OnCommand(id); });
     client_ = buildDialog(this, kMainTemplate, menuBar_);
     setWindowIcon(applicationIcon());
+    progress_ =
+        std::make_unique<WindowProgress>(findControl<QProgressBar>(client_, res::IDC_PROGRESS),
+                                         findControl<QLabel>(client_, res::IDC_PERCENT));
+    connect(&worker_, &CommandWorker::finished, this, &MainDialog::commandEnded);
     connectControls();
 }
 
 void MainDialog::connectControls() {
-    for (int id : kCommandControls) {
+    for (int id : res::kCommandControls) {
         if (id == res::IDCANCEL)
             continue;  // Exit ends the dialog through reject()
         auto* button = findControl<QAbstractButton>(client_, id);
@@ -129,7 +166,8 @@ void MainDialog::connectControls() {
 bool MainDialog::OnCommand(int id) {
     for (const CommandRoute& route : kCommandTable) {
         if (route.id == id) {
-            route.run(*this);
+            if (!route.onlyWhileIdle || !worker_.busy())
+                route.run(*this);
             return true;
         }
     }
@@ -141,7 +179,37 @@ void MainDialog::reject() {
 }
 
 void MainDialog::OnCancel() {
+    if (worker_.busy()) {
+        stopCommand();  // the window goes once the command has ended (commandEnded)
+        return;
+    }
+    closeOtherDialogs(this);
     QDialog::reject();
+}
+
+void MainDialog::startCommand(void (MainDialog::*handler)()) {
+    if (closing_ || worker_.busy())
+        return;  // a second command never runs under the first
+    enableCommandMenus(false);
+    stopClear();
+    worker_.start([this, handler] { (this->*handler)(); });
+}
+
+void MainDialog::commandEnded() {
+    enableCommandMenus(true);
+    if (closing_)
+        QDialog::reject();
+}
+
+void MainDialog::stopCommand() {
+    closing_ = true;
+    stopRequest();  // before the dialogs go, so that the command opens no other
+    closeOtherDialogs(this);
+}
+
+void MainDialog::enableCommandMenus(bool enable) {
+    for (int id : kCommandMenuItems) findMenuItem(menuBar_, id)->setEnabled(enable);
+    enableMenu(menuBarSubMenu(menuBar_, res::kSettingsMenuPosition), enable);
 }
 
 // --- Settings ----------------------------------------------------------------
@@ -207,7 +275,8 @@ void MainDialog::OnSetCommPorts() {
 void MainDialog::usePortDevices() {
     // The serial layer opens these paths for port 1 and 2; the buttons show them.
     for (uint8_t port : {1, 2}) {
-        const std::string& path = settings_.devicePath(port);
+        const std::string& path =
+            port == 1 && !simulatedPort_.empty() ? simulatedPort_ : settings_.devicePath(port);
         serialSetPortDevice(port, path);
         findControl<QWidget>(client_, port == 1 ? res::IDC_COM1 : res::IDC_COM2)
             ->setToolTip(QString::fromStdString(path));
@@ -222,74 +291,4 @@ void MainDialog::OnSupportedProducts() {
 
 void MainDialog::OnAbout() {
     AboutDialog(this).exec();
-}
-
-// --- Shared by the device commands --------------------------------------------
-
-int MainDialog::ShowMessage(const std::string& text, uint32_t style) {
-    return platformMessageBox(text, kCaption, style);
-}
-
-void MainDialog::SelectCommPort(uint8_t port) {
-    settings_.commPort = port;
-    if (port == 1 || port == 2) {
-        // An automatic radio button clears its partner itself.
-        findControl<QRadioButton>(client_, port == 1 ? res::IDC_COM1 : res::IDC_COM2)
-            ->setChecked(true);
-    } else {
-        ShowMessage(kInvalidPort, msgbox::Ok | msgbox::IconStop);
-    }
-    // Opening the chosen port belongs with the device commands.
-}
-
-void MainDialog::ClearDeviceInfo() {
-    deviceInfo_ = DeviceInfo{};
-    std::strncpy(deviceInfo_.name, kNotConnected, sizeof deviceInfo_.name - 1);
-    findControl<QLabel>(client_, res::IDC_DEVICE_TYPE)->setText(kNotConnected);
-    findControl<QLabel>(client_, res::IDC_SOFTWARE_VERSION)->setText(kNotConnected);
-}
-
-void MainDialog::EnableCommands(bool enable) {
-    for (int id : kCommandControls) findControl<QWidget>(client_, id)->setEnabled(enable);
-    if (enable)
-        findControl<QWidget>(client_, res::IDC_DOWNLOAD)->setFocus();
-}
-
-void MainDialog::SetBusyLayout(bool busy) {
-    QWidget* const buttons[] = {findControl<QWidget>(client_, res::IDC_DOWNLOAD),
-                                findControl<QWidget>(client_, res::IDCANCEL)};
-    QWidget* const progress[] = {findControl<QWidget>(client_, res::IDC_PROGRESS),
-                                 findControl<QWidget>(client_, res::IDC_PERCENT)};
-    for (QWidget* w : buttons) w->setEnabled(!busy);
-    for (QWidget* w : progress) w->setEnabled(busy);
-    for (QWidget* w : buttons) w->setVisible(!busy);
-    for (QWidget* w : progress) w->setVisible(busy);
-}
-
-// --- Device commands -----------------------------------------------------------
-
-void MainDialog::showDeviceCommandUnavailable() {
-    ShowMessage(kDeviceCommandUnavailable, msgbox::Ok | msgbox::IconInformation);
-}
-
-void MainDialog::OnDownload() {
-    showDeviceCommandUnavailable();
-}
-
-void MainDialog::OnQueryDevice() {
-    showDeviceCommandUnavailable();
-}
-
-void MainDialog::OnAutoDetect() {
-    showDeviceCommandUnavailable();
-}
-
-void MainDialog::OnComm1() {
-    SelectCommPort(1);
-    showDeviceCommandUnavailable();
-}
-
-void MainDialog::OnComm2() {
-    SelectCommPort(2);
-    showDeviceCommandUnavailable();
 }

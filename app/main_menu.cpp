@@ -122,3 +122,15 @@ QAction* findMenuItem(const QMenuBar* bar, int id) {
     }
     return nullptr;
 }
+
+void enableMenu(QMenu* menu, bool enable) {
+    if (!menu)
+        return;
+    menu->menuAction()->setEnabled(enable);
+    for (QAction* action : menu->actions()) {
+        if (action->menu())
+            enableMenu(action->menu(), enable);
+        else
+            action->setEnabled(enable);
+    }
+}

@@ -22,5 +22,9 @@ QMenu* subMenuAt(const QMenu* menu, int position);
 // sub-menus; nothing when there is none.
 void checkMenuItem(QMenu* menu, int id, bool checked);
 
+// Enables or disables `menu` (its title too) with every item in it and in its
+// sub-menus; nothing when `menu` is null.
+void enableMenu(QMenu* menu, bool enable);
+
 // The item with command ID `id` anywhere in the menu bar, or null.
 QAction* findMenuItem(const QMenuBar* bar, int id);

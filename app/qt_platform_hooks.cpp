@@ -3,28 +3,16 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/window_thread.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 
 namespace {
-
-bool onGuiThread() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
-// Runs `show` on the window's thread and returns its result.
-template <typename Result, typename Show>
-Result runOnGuiThread(Show show) {
-    if (onGuiThread() || !QCoreApplication::instance())
-        return show();
-    Result result{};
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&] { result = show(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
 
 QWidget* ownerWindow() {
     if (QWidget* modal = QApplication::activeModalWidget())
@@ -71,10 +59,55 @@ int answerFor(int button) {
     }
 }
 
+// Qt's box turns word wrap on for a text wider than about 500 pixels, which
+// would break the padded lines of the device messages in two. This one keeps
+// every line of the text whole and grows as wide as the longest.
+class WholeLineMessageBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest)
+            keepLinesWhole();
+        return handled;
+    }
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        keepLinesWhole();
+    }
+    void changeEvent(QEvent* event) override {
+        QMessageBox::changeEvent(event);
+        keepLinesWhole();
+    }
+
+  private:
+    void keepLinesWhole() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (!label || !label->wordWrap() || !layout())
+            return;
+        label->setWordWrap(false);
+        layout()->activate();
+        const QSize needed = layout()->totalMinimumSize();
+        setFixedSize(qMax(width(), needed.width()), needed.height());
+        // The size is final; a pending layout request would wrap the text again.
+        QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+};
+
+// While the program stops (its window was closed during a command) no box
+// and no Save dialog opens: the user has asked to quit, and a dialog would
+// hold the command up. Checked on the window's thread, where the close
+// happens, so a dialog either opens before the close (which shuts it) or not
+// at all.
+
 int showMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
-    return runOnGuiThread<int>([&] {
-        QMessageBox box(iconFor(style), QString::fromStdString(caption),
-                        QString::fromStdString(text), buttonsFor(style), ownerWindow());
+    return runOnWindowThread([&] {
+        if (stopRequested())
+            return msgbox::IdCancel;
+        WholeLineMessageBox box(iconFor(style), QString::fromStdString(caption),
+                                QString::fromStdString(text), buttonsFor(style), ownerWindow());
         box.setTextFormat(Qt::PlainText);
         return answerFor(box.exec());
     });
@@ -97,7 +130,9 @@ QString qtNameFilter(const std::string& description, const std::string& pattern)
 }
 
 bool showSaveDialog(const SaveDialogRequest& request, std::string& chosen) {
-    return runOnGuiThread<bool>([&] {
+    return runOnWindowThread([&] {
+        if (stopRequested())
+            return false;
         QFileDialog dialog(ownerWindow(), QString::fromStdString(request.title),
                            QFile::decodeName(QByteArray::fromStdString(request.initialDirectory)));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -126,7 +161,7 @@ bool showSaveDialog(const SaveDialogRequest& request, std::string& chosen) {
 // Keeps the window painted during a long transfer on the window's thread.
 // User input waits, so no second command can start under the running one.
 void pumpMessages() {
-    if (onGuiThread())
+    if (onWindowThread())
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

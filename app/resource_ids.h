@@ -72,6 +72,11 @@ constexpr int ID_BAUD_57600 = 32787;
 constexpr int ID_BAUD_115200 = 32788;
 constexpr int ID_SETTINGS_COMM_PORTS = 32790;
 
+// The six controls that every device command disables while it runs, in
+// the order they are switched.
+constexpr int kCommandControls[] = {IDC_DOWNLOAD,    IDCANCEL, IDC_QUERY_DEVICE,
+                                    IDC_AUTO_DETECT, IDC_COM1, IDC_COM2};
+
 // Positions by which the settings code finds its menus.
 constexpr int kSettingsMenuPosition = 1;
 constexpr int kBaudRateMenuPosition = 3;

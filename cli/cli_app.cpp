@@ -9,7 +9,6 @@
 #include "capture/progress.h"
 #include "capture/screen_download.h"
 #include "cli/cli_options.h"
-#include "cli/device_messages.h"
 #include "cli/png_file.h"
 #include "cli/receiver_session.h"
 #include "cli/terminal_progress.h"
@@ -21,6 +20,8 @@
 #include "platform/stop_request.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
+#include "session/device_messages.h"
+#include "session/device_session.h"
 #include "settings/app_settings.h"
 
 namespace {
@@ -48,7 +49,23 @@ class MessagesToStream {
 void tell(DeviceMessage message) {
     if (stopRequested())
         return;
-    platformMessageBox(deviceMessageText(message), "GPS Lumagrab", deviceMessageStyle(message));
+    showDeviceMessage(message);
+}
+
+// The exit code of a failed capture; a receiver that stopped answering
+// during the download is a failed download.
+int exitFor(const ScreenCapture& capture) {
+    if (!capture.linkAnswered) {
+        return ExitNoReceiver;
+    }
+    switch (*capture.failure) {
+        case DeviceMessage::NotSupported:
+            return ExitNotSupported;
+        case DeviceMessage::BaudRate:
+            return ExitRate;
+        default:
+            return ExitDownload;
+    }
 }
 
 // --- products, ports ---------------------------------------------------------
@@ -124,31 +141,22 @@ struct Capture {
     std::vector<uint8_t> pixels;
 };
 
-// Flush, link check, rate, download: the Download command up to the file.
+// The Download command up to the file.
 int downloadOnce(ReceiverSession& session, const Identity& id, bool showProgress, std::ostream& err,
                  Capture& capture) {
-    serialFlush();
-    linkResetReceiver();
-    if (!deviceCheckLink()) {
-        tell(DeviceMessage::NoResponse);
-        return ExitNoReceiver;
-    }
-    uint8_t remembered = session.settings().autoBaudRate;
-    if (!deviceSetDesiredBaudRate(session.baudChoice(), remembered)) {
-        tell(DeviceMessage::BaudRate);
-        return ExitRate;
-    }
-    session.settings().autoBaudRate = remembered;
     TerminalProgress progress(err);
-    progressBegin(showProgress ? &progress : nullptr, showProgress ? &progress : nullptr);
-    uint8_t error = DownloadOk;
-    capture.pixels = screenDownload(capture.info, id.info, error);
+    ScreenCapture taken = sessionCaptureScreen(
+        id.info, session.baudChoice(), session.settings().autoBaudRate, [&] {
+            progressBegin(showProgress ? &progress : nullptr, showProgress ? &progress : nullptr);
+        });
     progressEnd();
     progress.finish();
-    if (error != DownloadOk) {
-        tell(downloadErrorMessage(error));
-        return ExitDownload;
+    if (taken.failure) {
+        tell(*taken.failure);
+        return exitFor(taken);
     }
+    capture.info = taken.info;
+    capture.pixels = std::move(taken.pixels);
     // Nothing and no error: the download was stopped.
     return capture.pixels.empty() ? ExitDownload : ExitDone;
 }

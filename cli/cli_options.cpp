@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "sim/virtual_receiver.h"
+
 const char* const kCliUsage =
     "usage: lumagrab-cli [OPTIONS] COMMAND\n"
     "  query      identify the receiver\n"
@@ -112,7 +114,7 @@ bool applyOption(const std::string& name, const std::optional<std::string>& inli
         return !inlineValue || fail(name + " takes no value");
     }
     if (name == "--simulate") {
-        uint16_t id = 144;
+        uint16_t id = sim::kDefaultSimulatedProduct;
         if (inlineValue && !parseWhole(*inlineValue, id)) {
             return fail("--simulate takes a product ID from 0 to 65535");
         }

@@ -3,19 +3,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/device_messages.h"
 #include "link/device_link.h"
-#include "link/device_query.h"
 #include "link/packet_link.h"
 #include "platform/platform.h"
 #include "serial/serial_port.h"
-
-namespace {
-
-constexpr size_t kVersionTextSize = 256;
-constexpr const char* kNotConnected = "<Not Connected>";
-
-}  // namespace
+#include "session/device_messages.h"
+#include "session/device_session.h"
 
 std::string portOpenProblem(const std::string& path, int error) {
     const std::string head = "Cannot open " + path + ": ";
@@ -103,8 +96,7 @@ bool ReceiverSession::openPort(uint8_t port) {
     chosenPort_ = port;  // the port in use from now on, as a click on its button makes it
     serialClose();
     if (port != 1 && port != 2) {
-        platformMessageBox(deviceMessageText(DeviceMessage::InvalidPort), "GPS Lumagrab",
-                           deviceMessageStyle(DeviceMessage::InvalidPort));
+        showDeviceMessage(DeviceMessage::InvalidPort);
         return false;
     }
     const bool opened = serialOpen(port) != 0;
@@ -118,30 +110,15 @@ bool ReceiverSession::openPort(uint8_t port) {
 }
 
 bool ReceiverSession::findReceiver() {
-    if (deviceCheckLink()) {
-        return true;
-    }
-    const uint8_t choice = baudChoice();
-    const uint32_t rate = serialRateForIndex(choice == 1 ? settings_.autoBaudRate : choice);
-    if (choice != 0 && rate != 0) {
-        serialSetBaudRate(rate);
-    }
-    return deviceCheckLink() || deviceProbeBaudRates();
+    return sessionFindAtStartup(baudChoice(), settings_.autoBaudRate) || deviceProbeBaudRates();
 }
 
 bool ReceiverSession::checkOrProbe() {
-    return deviceCheckLink() || deviceProbeBaudRates();
+    return sessionCheckOrProbe();
 }
 
 bool ReceiverSession::identify(Identity& identity) {
-    std::strncpy(identity.info.name, kNotConnected, sizeof identity.info.name - 1);
-    char version[kVersionTextSize] = {};
-    std::strncpy(version, kNotConnected, sizeof version - 1);
-    if (deviceQueryProduct(identity.info, version, sizeof version, &identity.productId) != 0) {
-        return false;
-    }
-    identity.version = version;
-    return true;
+    return sessionIdentify(identity.info, identity.version, &identity.productId);
 }
 
 void ReceiverSession::end() {

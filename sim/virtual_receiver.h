@@ -148,6 +148,8 @@ bool loadPictureBmp(const std::string& path, Picture& picture, std::string& erro
 // geometry for that kind of device and a test pattern. Products whose screen
 // cannot be captured (and IDs outside the table) get no screen.
 Config presetForProduct(uint16_t productId);
+// The product a front end's --simulate plays when given no ID: a colour one.
+constexpr uint16_t kDefaultSimulatedProduct = 144;
 
 // Applies one fault switch by name: "silent", "second-check", "no-product",
 // "no-rates", "refuse-rate", "stop-after-header", "gap=SECONDS", "reverse",

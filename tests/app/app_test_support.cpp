@@ -5,9 +5,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QTest>
 #include <fstream>
 
 #include "app/dialog_template.h"
+#include "app/main_dialog.h"
+#include "app/qt_platform_hooks.h"
+
+QtPlatformHooks::QtPlatformHooks() {
+    installQtPlatformHooks();
+}
+
+QtPlatformHooks::~QtPlatformHooks() {
+    removeQtPlatformHooks();
+}
+
+bool waitUntilIdle(const MainDialog& dialog, int timeoutMs) {
+    return QTest::qWaitFor([&] { return !dialog.commandRunning(); }, timeoutMs);
+}
 
 std::string writeSettingsFile(const std::string& dir, const std::string& valueLines) {
     const std::string path = dir + "/GPSLumagrab.reg";

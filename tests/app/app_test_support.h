@@ -36,6 +36,18 @@ void onNextModal(std::function<void(Dialog*)> act) {
     timer->start(10);
 }
 
+class MainDialog;
+
+// The Qt forms of the platform seams (message boxes, Save dialog), for one test.
+struct QtPlatformHooks {
+    QtPlatformHooks();
+    ~QtPlatformHooks();
+};
+
+// Lets the window's thread run until no device command (nor the search at
+// start-up) runs on the main window's worker; false after `timeoutMs`.
+bool waitUntilIdle(const MainDialog& dialog, int timeoutMs = 20000);
+
 // A settings file in a fresh temporary directory, with given value lines.
 std::string writeSettingsFile(const std::string& dir, const std::string& valueLines);
 

@@ -70,12 +70,6 @@ const ExpectedControl kTemplate138[] = {
     {1031, "QLabel", "Product IDs:", 114, 7, 49, 8},
 };
 
-// The Qt forms of the platform seams, for one test.
-struct QtPlatformHooks {
-    QtPlatformHooks() { installQtPlatformHooks(); }
-    ~QtPlatformHooks() { removeQtPlatformHooks(); }
-};
-
 }  // namespace
 
 class DialogsTest : public QObject {
@@ -87,8 +81,11 @@ class DialogsTest : public QObject {
 
     // A main window whose stored output directory is `outputPath`.
     std::unique_ptr<MainDialog> windowWithOutputPath(const std::string& outputPath) {
-        return std::make_unique<MainDialog>(
+        auto window = std::make_unique<MainDialog>(
             writeSettingsFile(dir_->path(), "\"OutputPath\"=\"" + outputPath + "\"\n"));
+        if (!waitUntilIdle(*window))
+            qWarning("the search at start-up does not end");
+        return window;
     }
 
   private slots:
@@ -338,10 +335,6 @@ class DialogsTest : public QObject {
         QTest::addColumn<int>("press");
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("fromWorker");
-        QTest::newRow("message_invalid_port")
-            << "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.      "
-            << "GPS Lumagrab" << uint(msgbox::IconStop) << int(QMessageBox::Critical)
-            << int(QMessageBox::Ok) << msgbox::IdOk << false;
         QTest::newRow("message_invalid_directory")
             << "Invalid directory entered.  Please re-enter a valid directory."
             << "Set Output Directory" << uint(msgbox::IconInformation)

@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/app_options.h"
 #include "app/comm_ports_dialog.h"
 #include "app/dialog_template.h"
 #include "app/lumagrab_app.h"
@@ -120,8 +121,8 @@ class MainDialogTest : public QObject {
     std::unique_ptr<MainDialog> openShown() {
         auto d = std::make_unique<MainDialog>(path_);
         d->show();
-        if (!QTest::qWaitForWindowExposed(d.get()))
-            qWarning("main window not exposed");
+        if (!QTest::qWaitForWindowExposed(d.get()) || !waitUntilIdle(*d))
+            qWarning("main window not exposed, or its search does not end");
         return d;
     }
 
@@ -212,6 +213,7 @@ class MainDialogTest : public QObject {
 
     void firstRunShowsTheDefaultsAndTheMenusKeepTheirRules() {
         MainDialog d(path_);
+        QVERIFY(waitUntilIdle(d));
         QVERIFY(!RegistryStore(path_, kSettingsKey).keyCreatedNow());
         for (const char* name :
              {"OutputPath", "CommPort", "BaudRate", "AutoBaudRate", "AutoName", "AutoSave"}) {
@@ -248,6 +250,7 @@ class MainDialogTest : public QObject {
         const std::string path = writeSettingsFile(dir_->path(), "\"AutoName\"=hex:ff\n");
         {
             MainDialog d(path);
+            QVERIFY(waitUntilIdle(d));
             QCOMPARE(d.settings().autoName, -1);
             QVERIFY(isChecked(d, 32778));
             choose(d, 32778);
@@ -261,7 +264,7 @@ class MainDialogTest : public QObject {
             const uint8_t rate = outOfRange ? 9 : 0;
             const std::string path = writeSettingsFile(
                 dir_->path(), QString("\"CommPort\"=dword:%1\n\"BaudRate\"=dword:%2\n"
-                                      "\"OutputPath\"=\"%3\"\n")
+                                      "\"OutputPath\"=\"%3\"\n\"AutoBaudRate\"=dword:00000006\n")
                                   .arg(outOfRange, 8, 10, QChar('0'))
                                   .arg(rate, 8, 10, QChar('0'))
                                   .arg(QString(600, 'x'))
@@ -269,6 +272,8 @@ class MainDialogTest : public QObject {
             ScopedMessageBoxRecorder messages;
             {
                 MainDialog d(path);
+                QVERIFY(!d.isVisible());  // the message comes before the window
+                QVERIFY(waitUntilIdle(d));
                 QCOMPARE(messages.shown().size(), size_t{1});
                 QCOMPARE(messages.shown()[0].text,
                          std::string("ERROR:  Invalid Comm Port.  Please check the Comm Port "
@@ -283,6 +288,8 @@ class MainDialogTest : public QObject {
                          platformDefaultOutputDirectory());
             }
             QCOMPARE(storedBytes(path, "CommPort")[0], outOfRange);
+            // No port was open: no rate to remember, so the next Auto start changes none.
+            QCOMPARE(storedBytes(path, "AutoBaudRate"), std::vector<uint8_t>({0, 0, 0, 0}));
         }
     }
 
@@ -319,7 +326,7 @@ class MainDialogTest : public QObject {
         LumagrabApp app(path_);
         bool sawWindow = false;
         onNextModal<MainDialog>([&](MainDialog* d) {
-            sawWindow = (d == app.mainWindow()) && d->isModal();
+            sawWindow = (d == app.mainWindow()) && d->isModal() && waitUntilIdle(*d);
             findMenuItem(d->menuBar(), 32783)->trigger();
             qobject_cast<QPushButton*>(findControl<QWidget>(d, 2))->click();
         });
@@ -334,6 +341,7 @@ class MainDialogTest : public QObject {
         const std::string path = dir_->file("blocker/Orvane/GPSLumagrab.reg");
         {
             MainDialog d(path);
+            QVERIFY(waitUntilIdle(d));
             QVERIFY(isChecked(d, 32782));
             choose(d, 32779);
             QVERIFY(isChecked(d, 32778));
@@ -341,24 +349,41 @@ class MainDialogTest : public QObject {
         QVERIFY(!fileExists(path));
     }
 
-    void portButtonsDeviceCommandsAndCommPortsDialog() {
+    void commandLineTakesSimulateWithAProductAndHelp_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("parse");
+        QTest::addColumn<int>("product");  // -1: no simulation
+        QTest::newRow("none") << QStringList{} << int(AppParse::Run) << -1;
+        QTest::newRow("--simulate") << QStringList{"--simulate"} << int(AppParse::Run) << 144;
+        QTest::newRow("--simulate=95") << QStringList{"--simulate=95"} << int(AppParse::Run) << 95;
+        QTest::newRow("ID too large")
+            << QStringList{"--simulate=65536"} << int(AppParse::Usage) << -1;
+        QTest::newRow("empty ID") << QStringList{"--simulate="} << int(AppParse::Usage) << -1;
+        QTest::newRow("unknown") << QStringList{"--simulation"} << int(AppParse::Usage) << -1;
+        QTest::newRow("help wins") << QStringList{"--bogus", "-h"} << int(AppParse::Help) << -1;
+    }
+    void commandLineTakesSimulateWithAProductAndHelp() {
+        QFETCH(QStringList, args);
+        QFETCH(int, parse);
+        QFETCH(int, product);
+        std::vector<std::string> arguments;
+        for (const QString& a : args) arguments.push_back(a.toStdString());
+        AppOptions options;
+        std::string error;
+        QCOMPARE(int(parseAppArguments(arguments, options, error)), parse);
+        QCOMPARE(error.empty(), parse != int(AppParse::Usage));
+        QCOMPARE(options.simulate ? int(*options.simulate) : -1, product);
+    }
+
+    void portButtonsShowTheirDevicesAndCommPortsDialogChangesThem() {
         const std::string path = writeSettingsFile(
             dir_->path(), "\"Com2Device\"=\"/dev/serial/by-id/usb-adapter-port0\"\n");
         {
             MainDialog d(path);
             QCOMPARE(control(d, 1006)->toolTip(), QString("/dev/serial/by-id/usb-adapter-port0"));
             QCOMPARE(serialPortDevice(2), std::string("/dev/serial/by-id/usb-adapter-port0"));
-            ScopedMessageBoxRecorder messages;
-            qobject_cast<QRadioButton*>(control(d, 1006))->click();
-            QCOMPARE(d.settings().commPort, uint8_t{2});
-            QVERIFY(isChosen(d, 1006) && !isChosen(d, 1005));
-            // The port's search and the device commands are not connected yet, and say so.
-            for (int id : {3, 32774, 5, 32772, 4, 32773}) QVERIFY(d.OnCommand(id));
+            QVERIFY(waitUntilIdle(d));
             QVERIFY(!d.OnCommand(12345));
-            QCOMPARE(messages.shown().size(), size_t{7});
-            for (const auto& shown : messages.shown())
-                QVERIFY(shown.text.starts_with("This build of GPS Lumagrab cannot talk to a GPS"));
-
             onNextModal<CommPortsDialog>([](CommPortsDialog* dialog) {
                 findControl<QComboBox>(dialog, 1034)->setEditText("/dev/ttyACM3");
                 findControl<QPushButton>(dialog, 1)->click();
@@ -368,7 +393,6 @@ class MainDialogTest : public QObject {
             QCOMPARE(serialPortDevice(1), std::string("/dev/ttyACM3"));
         }
         const AppSettings stored = settingsRead(path);
-        QCOMPARE(stored.commPort, uint8_t{2});
         QCOMPARE(stored.com1Device, std::string("/dev/ttyACM3"));
     }
 };

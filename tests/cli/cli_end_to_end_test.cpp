@@ -16,7 +16,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
-#include "cli/device_messages.h"
+#include "session/device_messages.h"
 #include "cli/receiver_session.h"
 #include "link/product_catalogue.h"
 #include "settings/app_settings.h"

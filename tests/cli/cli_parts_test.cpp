@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "cli/cli_options.h"
-#include "cli/device_messages.h"
 #include "cli/png_file.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -71,37 +70,6 @@ TEST(CliOptions, RefusesWhatCannotBeRun) {
     std::string error;
     EXPECT_EQ(parse({"query", "--help"}, o, error), CliParse::Help);
     EXPECT_EQ(parse({"--version"}, o, error), CliParse::Version);
-}
-
-// --- Messages ----------------------------------------------------------------
-
-TEST(DeviceMessages, TextsArePaddedToTheBoxWidthAndPrintedWithout) {
-    size_t linesOf67 = 0;
-    for (int m = 0; m < static_cast<int>(DeviceMessage::Count); ++m) {
-        const std::string text = deviceMessageText(static_cast<DeviceMessage>(m));
-        EXPECT_NE(text.back(), '\n') << m;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            EXPECT_TRUE(line.size() == 69 || line.size() == 67) << m << ": [" << line << "]";
-            linesOf67 += line.size() == 67;
-        }
-    }
-    EXPECT_EQ(linesOf67, 2u);
-    EXPECT_EQ(downloadErrorMessage(1), DeviceMessage::NoResponse);
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(downloadErrorMessage(2))),
-              "ERROR:  Unable to allocate memory for bitmap.");
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(downloadErrorMessage(7))),
-              "Internal Orvane packet buffer overrun.");
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(DeviceMessage::NotFound)),
-              "Unable to find a GPS.   Please ensure the following and try again:\n\n"
-              "1. The GPS's Interface option is set to ORVANE or Host mode\n"
-              "2. The cable is connected to the correct serial port\n"
-              "3. The GPS is turned on");
-    EXPECT_EQ(withoutLinePadding("a  \n  b \n\n"), "a\n  b\n\n");
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NotSupported), 0u);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NoResponse), msgbox::IconExclamation);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NotFound), msgbox::IconInformation);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::PacketOverrun), msgbox::IconStop);
 }
 
 // --- PNG (the pictures themselves are checked end to end) ------------------------

@@ -1,4 +1,4 @@
-#include "cli/device_messages.h"
+#include "session/device_messages.h"
 
 #include <array>
 #include <vector>
@@ -80,6 +80,11 @@ std::string deviceMessageText(DeviceMessage message) {
 
 uint32_t deviceMessageStyle(DeviceMessage message) {
     return entry(message).style;
+}
+
+int showDeviceMessage(DeviceMessage message) {
+    return platformMessageBox(deviceMessageText(message), kMessageCaption,
+                              deviceMessageStyle(message));
 }
 
 DeviceMessage downloadErrorMessage(uint8_t error) {
