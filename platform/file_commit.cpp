@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/file_commit_system.h"
+
 namespace {
 
 std::function<void(const std::string&)> gBeforeRenameHook;
@@ -168,26 +170,23 @@ FileWriteResult fileWriteWhole(const std::string& path,
     return replaceResolved(target, parts, 0666);
 }
 
-FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& path)>& nextName,
-                                        std::initializer_list<std::span<const uint8_t>> parts,
-                                        std::string& path) {
-    if (!nextName(path))
-        return FileWriteResult::OpenFailed;
-    std::string temporary;
-    const FileWriteResult written = writeTemporary(path, parts, 0666, temporary);
-    if (written != FileWriteResult::Written)
-        return written;
-    for (;;) {
-        const int claimed = claimName(temporary, path);
-        if (claimed == 0) {
-            syncDirectory(directoryOf(path));
-            return FileWriteResult::Written;
-        }
-        if (claimed != EEXIST || !nextName(path)) {
-            unlink(temporary.c_str());
-            return claimed == EEXIST ? FileWriteResult::OpenFailed : FileWriteResult::WriteFailed;
-        }
-    }
+FileWriteResult fileWriteTemporaryBeside(const std::string& path,
+                                         std::initializer_list<std::span<const uint8_t>> parts,
+                                         std::string& temporary) {
+    return writeTemporary(path, parts, 0666, temporary);
+}
+
+NameClaim fileGiveName(const std::string& temporary, const std::string& path) {
+    const int claimed = claimName(temporary, path);
+    if (claimed == 0)
+        syncDirectory(directoryOf(path));
+    return claimed == 0        ? NameClaim::Claimed
+           : claimed == EEXIST ? NameClaim::Taken
+                               : NameClaim::Failed;
+}
+
+void fileRemoveTemporary(const std::string& temporary) {
+    unlink(temporary.c_str());
 }
 
 void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {

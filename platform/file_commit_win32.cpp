@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/file_commit.h"
+#include "platform/file_commit_system.h"
 
 namespace {
 
@@ -124,27 +125,23 @@ FileWriteResult fileWriteWhole(const std::string& path,
     return fileReplaceWhole(path, parts);
 }
 
-FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& path)>& nextName,
-                                        std::initializer_list<std::span<const uint8_t>> parts,
-                                        std::string& path) {
-    if (!nextName(path))
-        return FileWriteResult::OpenFailed;
-    std::string temporary;
-    const FileWriteResult written = writeTemporary(path, parts, temporary);
-    if (written != FileWriteResult::Written)
-        return written;
-    const std::wstring wideTemporary = widen(temporary);
-    for (;;) {
-        // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
-        if (MoveFileExW(wideTemporary.c_str(), widen(path).c_str(), MOVEFILE_WRITE_THROUGH))
-            return FileWriteResult::Written;
-        const DWORD error = GetLastError();
-        const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
-        if (!taken || !nextName(path)) {
-            DeleteFileW(wideTemporary.c_str());
-            return taken ? FileWriteResult::OpenFailed : FileWriteResult::WriteFailed;
-        }
-    }
+FileWriteResult fileWriteTemporaryBeside(const std::string& path,
+                                         std::initializer_list<std::span<const uint8_t>> parts,
+                                         std::string& temporary) {
+    return writeTemporary(path, parts, temporary);
+}
+
+NameClaim fileGiveName(const std::string& temporary, const std::string& path) {
+    // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
+    if (MoveFileExW(widen(temporary).c_str(), widen(path).c_str(), MOVEFILE_WRITE_THROUGH))
+        return NameClaim::Claimed;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? NameClaim::Taken
+                                                                       : NameClaim::Failed;
+}
+
+void fileRemoveTemporary(const std::string& temporary) {
+    DeleteFileW(widen(temporary).c_str());
 }
 
 void fileSetBeforeRenameHook(std::function<void(const std::string&)> hook) {
