@@ -10,7 +10,8 @@ const char* const kAppUsage =
     "Settings > Set Comm Ports) into a bitmap file.\n"
     "OPTIONS\n"
     "  --simulate[=ID]   port 1 is a built-in virtual receiver (optional product ID)\n"
-    "  --help            this text\n";
+    "  --help            this text\n"
+    "  --version         the program's version\n";
 
 namespace {
 
