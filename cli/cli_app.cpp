@@ -7,13 +7,10 @@
 
 #include "capture/bitmap_file.h"
 #include "capture/progress.h"
-#include "capture/screen_download.h"
 #include "cli/cli_options.h"
 #include "cli/png_file.h"
 #include "cli/receiver_session.h"
 #include "cli/terminal_progress.h"
-#include "link/device_link.h"
-#include "link/packet_link.h"
 #include "link/product_list.h"
 #include "lumagrab_version.h"
 #include "platform/platform.h"
@@ -214,10 +211,6 @@ int capture(ReceiverSession& session, const CliOptions& options, const CliContex
     }
     context.out << "Device Type: " << id.info.name << '\n'
                 << "Software Version: " << id.version << '\n';
-    if (!catalogueSupportsCapture(&id.info)) {
-        tell(DeviceMessage::NotSupported);
-        return ExitNotSupported;
-    }
     const bool repeat = options.everySeconds > 0;
     const uint32_t captures = options.count > 0 ? options.count : (repeat ? 0 : 1);
     for (uint32_t n = 0; captures == 0 || n < captures; ++n) {
