@@ -24,7 +24,7 @@
 
 #include "app/command_worker.h"
 #include "app/window_progress.h"
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 #include "session/device_messages.h"
 #include "settings/app_settings.h"
 

@@ -6,7 +6,7 @@
 #include "app/dialog_template.h"
 #include "app/resource_ids.h"
 #include "link/packet_link.h"
-#include "link/product_list.h"
+#include "catalogue/product_list.h"
 #include "serial/serial_port.h"
 
 namespace {

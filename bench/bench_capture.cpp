@@ -16,7 +16,7 @@
 #include "serial/serial_port.h"
 #include "sim/virtual_receiver.h"
 
-#include "bench/cpu_clock.h"
+#include "cpu_clock.h"
 
 namespace {
 

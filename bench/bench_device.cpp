@@ -14,7 +14,7 @@
 #include "platform/platform.h"
 #include "serial/serial_port.h"
 
-#include "bench/cpu_clock.h"
+#include "cpu_clock.h"
 
 namespace {
 

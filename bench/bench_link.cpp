@@ -16,7 +16,7 @@
 #include "serial/serial_port.h"
 #include "serial/tick_timer.h"
 
-#include "bench/cpu_clock.h"
+#include "cpu_clock.h"
 
 namespace {
 

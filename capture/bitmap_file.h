@@ -18,8 +18,8 @@
 #include <span>
 #include <string>
 
-#include "capture/bitmap_types.h"
-#include "link/product_catalogue.h"
+#include "catalogue/bitmap_types.h"
+#include "catalogue/product_catalogue.h"
 
 // Room for a path with its terminating NUL; longer paths are refused.
 constexpr size_t kBitmapPathSize = 512;

@@ -86,3 +86,19 @@ bool cropWindowSwapNibbles(uint8_t* destination, const uint8_t* source, uint32_t
     std::memcpy(destination, work.get(), length);
     return true;
 }
+
+PostProcessFn postProcessRoutine(PostProcess routine) {
+    switch (routine) {
+        case PostProcess::ReverseBitOrder:
+            return reverseBitOrder;
+        case PostProcess::SplitEvenOddBytes:
+            return splitEvenOddBytes;
+        case PostProcess::ClearLast28Bytes:
+            return clearLast28Bytes;
+        case PostProcess::CropWindowSwapNibbles:
+            return cropWindowSwapNibbles;
+        case PostProcess::None:
+            break;
+    }
+    return nullptr;
+}

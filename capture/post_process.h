@@ -9,7 +9,13 @@
 
 #include <cstdint>
 
+#include "catalogue/product_catalogue.h"
+
 using PostProcessFn = bool (*)(uint8_t* destination, const uint8_t* source, uint32_t length);
+
+// The routine a catalogue row names; null for PostProcess::None and for any
+// value that names no routine.
+PostProcessFn postProcessRoutine(PostProcess routine);
 
 // Reverses the bit order of every byte (bit i becomes bit 7-i).
 bool reverseBitOrder(uint8_t* destination, const uint8_t* source, uint32_t length);

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "capture/bitmap_types.h"
+#include "catalogue/bitmap_types.h"
 
 // Largest raw picture accepted: far beyond any handheld screen, small enough
 // to allocate without a second thought.

@@ -27,8 +27,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "capture/bitmap_types.h"
-#include "link/product_catalogue.h"
+#include "catalogue/bitmap_types.h"
+#include "catalogue/product_catalogue.h"
 
 enum DownloadError : uint8_t {
     DownloadOk = 0,

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "capture/post_process.h"
 #include "capture/progress.h"
 #include "capture/screen_download.h"
 
@@ -203,7 +204,8 @@ bool ScreenTransfer::handlePaletteChunk(std::span<const uint8_t> record) {
 
 void ScreenTransfer::complete() {
     const uint32_t size = geometry_.rawSize();
-    if (device_.postProcess != nullptr && !device_.postProcess(raw_.get(), raw_.get(), size)) {
+    const PostProcessFn routine = postProcessRoutine(device_.postProcess);
+    if (routine != nullptr && !routine(raw_.get(), raw_.get(), size)) {
         return finish(DownloadOutOfMemory);
     }
     screenFillHeader(geometry_, info_.header);

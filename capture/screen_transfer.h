@@ -20,10 +20,10 @@
 #include <span>
 #include <vector>
 
-#include "capture/bitmap_types.h"
+#include "catalogue/bitmap_types.h"
 #include "capture/screen_convert.h"
 #include "link/packet_link.h"
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 
 // Where the fields of the screen records sit in one record format.
 struct RecordLayout {

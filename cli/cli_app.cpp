@@ -11,7 +11,7 @@
 #include "cli/png_file.h"
 #include "cli/receiver_session.h"
 #include "cli/terminal_progress.h"
-#include "link/product_list.h"
+#include "catalogue/product_list.h"
 #include "lumagrab_version.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"

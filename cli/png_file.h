@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/bitmap_types.h"
+#include "catalogue/bitmap_types.h"
 
 // The picture of a downloaded screen as one palette index per pixel, top row
 // first, with the palette it uses (at least biClrUsed entries, more when a

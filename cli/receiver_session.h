@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 #include "settings/app_settings.h"
 #include "sim/virtual_receiver.h"
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 
 // Asks the device for its product ID and software version. On a reply, the
 // catalogue row of the product is copied into `info` (only for IDs in the

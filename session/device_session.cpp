@@ -20,7 +20,7 @@ void forgetLayout(DeviceInfo& info) {
     info.screenType = 0;
     info.recordFormat = 0;
     info.palette = nullptr;
-    info.postProcess = nullptr;
+    info.postProcess = PostProcess::None;
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/bitmap_types.h"
-#include "link/product_catalogue.h"
+#include "catalogue/bitmap_types.h"
+#include "catalogue/product_catalogue.h"
 #include "session/device_messages.h"
 
 // What the device texts read while no receiver is identified.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture/post_process.h"
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ TEST(Catalogue, EveryRowHasTheDocumentedColumns) {
             EXPECT_EQ(row.screenType, group.screenType);
             EXPECT_EQ(row.recordFormat, group.recordFormat);
             EXPECT_EQ(row.palette, group.palette);
-            EXPECT_EQ(row.postProcess, group.postProcess);
+            EXPECT_EQ(postProcessRoutine(row.postProcess), group.postProcess);
         }
     }
     EXPECT_EQ(seen, std::vector<int>(kCatalogueSize, 1)) << "every ID in exactly one group";
@@ -103,9 +103,9 @@ TEST(Catalogue, SupportsCaptureNeedsTypeFormatAndABuiltInPaletteUnlessDownloaded
     EXPECT_EQ(capturable, 87);
     EXPECT_FALSE(catalogueSupportsCapture(nullptr));
     // Each lacks one thing; no catalogue row has such a combination.
-    for (const ProductRecord& row :
-         {ProductRecord{"", 3, 0, kStd, nullptr}, ProductRecord{"", 0, 3, kStd, nullptr},
-          ProductRecord{"", 1, 1, nullptr, nullptr}})
+    for (const ProductRecord& row : {ProductRecord{"", 3, 0, kStd, PostProcess::None},
+                                     ProductRecord{"", 0, 3, kStd, PostProcess::None},
+                                     ProductRecord{"", 1, 1, nullptr, PostProcess::None}})
         EXPECT_FALSE(catalogueSupportsCapture(&row)) << int{row.screenType};
 }
 

@@ -18,7 +18,7 @@
 #include "cli/cli_options.h"
 #include "session/device_messages.h"
 #include "cli/receiver_session.h"
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 #include "settings/app_settings.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"

@@ -137,7 +137,7 @@ TEST_F(DeviceFakeTest, QueryCopiesRowsBelow211AndAlwaysWritesTheVersion) {
         EXPECT_EQ(q.info.screenType, row ? row->screenType : 9);
         EXPECT_EQ(q.info.recordFormat, row ? row->recordFormat : 9);
         EXPECT_EQ(q.info.palette, row ? row->palette : nullptr);
-        EXPECT_EQ(q.info.postProcess, row ? row->postProcess : nullptr);
+        EXPECT_EQ(q.info.postProcess, row ? row->postProcess : PostProcess::None);
         EXPECT_EQ(fake.device.writes, std::vector<Bytes>{kProductQuery}) << "once, no ack";
     }
 }

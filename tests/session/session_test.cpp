@@ -105,7 +105,7 @@ TEST_F(SessionSimTest, UnknownProductKeepsNoEarlierLayout) {
     EXPECT_EQ(version, "3.12");
     EXPECT_FALSE(catalogueSupportsCapture(&info));
     EXPECT_EQ(info.palette, nullptr);
-    EXPECT_EQ(info.postProcess, nullptr);
+    EXPECT_EQ(info.postProcess, PostProcess::None);
 }
 
 }  // namespace

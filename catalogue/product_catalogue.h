@@ -1,5 +1,7 @@
 // The built-in catalogue of the products this program knows, indexed by the
 // product ID that a device reports, and the built-in palettes its rows use.
+// It is data only: both the link (identification) and the capture (screen
+// layout, palette, correction) read it, and it depends on neither.
 //
 // A row tells whether a product's screen can be captured and how: the screen
 // type (bitmap depth and palette source), the layout of its screen records,
@@ -10,8 +12,7 @@
 #include <array>
 #include <cstdint>
 
-#include "capture/bitmap_types.h"
-#include "capture/post_process.h"
+#include "catalogue/bitmap_types.h"
 
 // Screen types: 0 cannot be captured; 1 to 4 give the bitmap depth and where
 // the palette comes from (4: downloaded from the device).
@@ -32,6 +33,17 @@ enum ScreenRecordFormat : uint8_t {
     RecordFormat4 = 4,
 };
 
+// The correction a product's raw screen data needs before it is a bitmap
+// (the routines themselves are the capture's). None is 0, so a cleared
+// record needs none.
+enum class PostProcess : uint8_t {
+    None = 0,
+    ReverseBitOrder,
+    SplitEvenOddBytes,
+    ClearLast28Bytes,
+    CropWindowSwapNibbles,
+};
+
 constexpr int kProductNameSize = 128;
 
 struct ProductRecord {
@@ -39,7 +51,7 @@ struct ProductRecord {
     uint8_t screenType;           // ScreenType
     uint8_t recordFormat;         // ScreenRecordFormat
     const RGBQUAD* palette;       // built-in palette, or null
-    PostProcessFn postProcess;    // or null
+    PostProcess postProcess;
 };
 
 // The connected device's copy of its catalogue row.

@@ -1,9 +1,9 @@
-#include "link/product_list.h"
+#include "catalogue/product_list.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "link/product_catalogue.h"
+#include "catalogue/product_catalogue.h"
 
 namespace {
 
