@@ -3,10 +3,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
-
+#include <QTreeView>
 
 namespace {
 
@@ -131,7 +132,12 @@ bool showSaveDialog(QWidget* owner, const SaveDialogRequest& request, std::strin
     if (!request.fileName.empty()) {
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.fileName)));
     }
-    // Wide enough that the list shows each file's size, type and date.
+    // Each file's size, type and date shown whole beside its name.
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        for (int column = 1; column < 4; ++column)
+            list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     dialog.resize(dialog.sizeHint().expandedTo(kSaveDialogSize));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;

@@ -18,7 +18,7 @@
 #include "window/resource_ids.h"
 
 QtMainDialog::QtMainDialog(MainDialog::Options options)
-    : menuBar_(buildMainMenu(this, [this](int id) { behaviour_.OnCommand(id); })),
+    : menuBar_(buildMainMenu(this, [this](int id) { forward(id); })),
       client_(buildDialog(this, kMainDialogTemplate, menuBar_)),
       behaviour_(*this, std::move(options)) {
     setWindowIcon(applicationIcon());
@@ -26,7 +26,7 @@ QtMainDialog::QtMainDialog(MainDialog::Options options)
         if (id == res::IDCANCEL)
             continue;  // Exit ends the dialog through reject()
         auto* button = findControl<QAbstractButton>(client_, id);
-        connect(button, &QAbstractButton::clicked, this, [this, id] { behaviour_.OnCommand(id); });
+        connect(button, &QAbstractButton::clicked, this, [this, id] { forward(id); });
     }
 }
 
@@ -39,7 +39,7 @@ bool QtMainDialog::start() {
 }
 
 void QtMainDialog::reject() {
-    behaviour_.OnCommand(res::IDCANCEL);
+    forward(res::IDCANCEL);
 }
 
 QWidget* QtMainDialog::control(int id) const {
@@ -95,8 +95,7 @@ void QtMainDialog::checkMenuItem(int id, bool checked) {
     findMenuItem(menuBar_, id)->setChecked(checked);
 }
 
-int QtMainDialog::showMessage(const std::string& text, const std::string& caption,
-                              uint32_t style) {
+int QtMainDialog::showMessage(const std::string& text, const std::string& caption, uint32_t style) {
     return showMessageBox(this, text, caption, style);
 }
 
@@ -134,5 +133,6 @@ void QtMainDialog::closeWindow() {
 
 void QtMainDialog::wake() {
     // Posted with the window as context: dropped if the window is gone.
-    QMetaObject::invokeMethod(this, [this] { behaviour_.RunPosted(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { behaviour_.RunPosted(); }, Qt::QueuedConnection);
 }

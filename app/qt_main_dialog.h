@@ -50,6 +50,10 @@ class QtMainDialog : public QDialog, public MainDialogView {
     // Escape, the close box and Exit come here; what they do is the behaviour's.
     void reject() override;
 
+  protected:
+    // Every event of a control or menu item ends here, by command ID.
+    virtual void forward(int id) { behaviour_.OnCommand(id); }
+
   private:
     QWidget* control(int id) const;
 
