@@ -7,7 +7,8 @@ set -euo pipefail
 
 check=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+started=()  # processes to end on exit
+trap 'kill "${started[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 mkdir -p "$HOME"
 
@@ -145,6 +146,22 @@ validators)
     newest=$(grep -m1 -o '<release version="[^"]*"' "$metainfo")
     [[ $newest == "<release version=\"$VERSION\"" ]] ||
         fail "the newest release in the metadata is $newest, the project is $VERSION"
+    ;;
+window_class)
+    # A dock groups the window with its launcher by the window's class.
+    install_into "$work/root" usr
+    want=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$APP_ID.desktop")
+    export DISPLAY=:$((500 + RANDOM % 400)) QT_QPA_PLATFORM=xcb
+    Xvfb "$DISPLAY" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    started+=($!)
+    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+    "$work/root/usr/bin/lumagrab" --simulate &
+    started+=($!)
+    window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1) || true
+    [[ -n $window ]] || fail "the window program shows no window"
+    class=$(xprop -id "$window" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\(.*\)"$/\1/p')
+    [[ -n $want && $class == "$want" ]] ||
+        fail "the window's class is '$class', the desktop entry's StartupWMClass '$want'"
     ;;
 manual_pages)
     install_into "$work/root" usr
