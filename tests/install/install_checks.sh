@@ -146,6 +146,9 @@ validators)
     newest=$(grep -m1 -o '<release version="[^"]*"' "$metainfo")
     [[ $newest == "<release version=\"$VERSION\"" ]] ||
         fail "the newest release in the metadata is $newest, the project is $VERSION"
+    zcat "$share/doc/lumagrab/changelog.gz" >"$work/changelog"
+    warnings=$(dpkg-parsechangelog -l "$work/changelog" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "dpkg-parsechangelog warns about the changelog: $warnings"
     ;;
 window_class)
     # A dock groups the window with its launcher by the window's class.
