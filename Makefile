@@ -2,6 +2,7 @@
 JOBS        ?= $(shell nproc)
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
+TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 20
 GENERATOR   := -G Ninja
@@ -9,7 +10,7 @@ BUILD_TYPE  ?= Release
 # The team's builds treat warnings as errors; a plain CMake build does not.
 TEAM_FLAGS  := -DLUMAGRAB_WERROR=ON
 
-.PHONY: all deps build test test-normal test-asan fuzz demo bench package format clean
+.PHONY: all deps build test test-normal test-asan test-tsan fuzz demo bench package format clean
 
 all: build
 
@@ -30,6 +31,14 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The link session and the window's behaviour, whose commands run on a worker
+# thread, under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAGRAB_TSAN=ON $(TEAM_FLAGS) \
+	  -DLUMAGRAB_BUILD_APP=OFF -DLUMAGRAB_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target session_tests window_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
+
 # Short libFuzzer runs over the receive state machine, the screen-record handling and the
 # settings file; fuzz/seeds/NAME holds hand-made inputs that start a target off.
 fuzz: deps
@@ -47,7 +56,7 @@ fuzz: deps
 	  tail -n 1 $$f.log; \
 	done
 
-test: test-normal test-asan fuzz
+test: test-normal test-asan test-tsan fuzz
 
 demo: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -66,7 +75,7 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
 
 # Windows: the core and lumagrab-cli cross-built with mingw-w64 (a static .exe
 # that needs no DLL beyond Windows' own), tested under Wine against the Linux

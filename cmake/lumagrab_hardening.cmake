@@ -9,7 +9,7 @@
 #
 # Left out where they fight the instrumentation: the sanitizer and fuzz
 # builds. The Windows build is static and has none of these ELF features.
-if(WIN32 OR LUMAGRAB_SANITIZE OR LUMAGRAB_FUZZ)
+if(WIN32 OR LUMAGRAB_SANITIZE OR LUMAGRAB_TSAN OR LUMAGRAB_FUZZ)
   return()
 endif()
 

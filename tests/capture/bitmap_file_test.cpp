@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -308,6 +309,38 @@ TEST_F(SaveAs, ASymbolicLinkIsWrittenThroughToItsTarget) {
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->rows, picture.pixels);
     EXPECT_EQ(filesIn(dir.file("real")), std::vector<std::string>{"shot.bmp"}) << "no temporary";
+}
+
+// A folder on a file system of its own that holds one file and has room for
+// no other (mounting needs root; elsewhere full() is false).
+class FullFolder {
+  public:
+    explicit FullFolder(const std::string& path) : path_(path) {
+        std::filesystem::create_directory(path);
+        mounted_ = mount("lumagrab-test", path.c_str(), "tmpfs", 0, "size=64k,nr_inodes=2") == 0;
+    }
+    ~FullFolder() {
+        if (mounted_)
+            umount(path_.c_str());
+    }
+    bool full() const { return mounted_; }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+// A full disk keeps the old file byte for byte: no temporary file can be
+// made, and the file is not written in place instead.
+TEST_F(SaveAs, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
+    FullFolder folder(dir.file("full"));
+    if (!folder.full())
+        GTEST_SKIP() << "no file system of its own could be mounted";
+    answer = dir.file("full/shot.bmp");
+    writeFileBytes(answer, {1, 2, 3});
+    EXPECT_FALSE(save());
+    EXPECT_EQ(readFileBytes(answer), (std::vector<uint8_t>{1, 2, 3}));
+    expectBoxes({"ERROR: Unable to open file " + answer});
 }
 
 // A folder that takes no new file, made so for root too (immutable).

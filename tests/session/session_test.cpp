@@ -10,6 +10,7 @@
 #include "serial/serial_port.h"
 #include "session/device_messages.h"
 #include "session/device_session.h"
+#include "session/link_session.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"
 
@@ -17,33 +18,84 @@ namespace {
 
 // --- Messages ----------------------------------------------------------------
 
-TEST(DeviceMessages, TextsArePaddedToTheBoxWidthAndPrintedWithout) {
+// Every message as the user reads it, line by line, with its icon; each line
+// padded with blanks to the width of the box (69 characters; the two lines
+// that quote a menu name, 67).
+TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
+    struct Row {
+        DeviceMessage message;
+        const char* text;
+        uint32_t style;
+    };
+    const Row rows[] = {
+        {DeviceMessage::NoResponse,
+         "The GPS is not responding. Please ensure the following and try again:\n\n"
+         "1. The cable is securely connected to the serial port on the computer\n"
+         "2. The cable is securely connected to the GPS\n"
+         "3. The GPS has adequate battery strength\n\n"
+         "NOTE:  If this problem continues after following these steps try\n"
+         "setting a lower baud rate with the \"Set Baudrate\" menu item.",
+         msgbox::IconExclamation},
+        {DeviceMessage::BaudRate,
+         "Unable to set desired baudrate for GPS.\n\nPlease do the following and try again:\n\n"
+         "1. Power off the GPS and then power it back on.\n"
+         "2. Exit Lumagrab.exe and re-run it after the GPS is powered on.\n\n"
+         "NOTE: If this message still appears after doing steps 1 and 2, try\n"
+         "setting a lower baud rate with the \"Set Baudrate\" menu item and\n"
+         "retrying steps 1 and 2.",
+         msgbox::IconExclamation},
+        {DeviceMessage::NotFound,
+         "Unable to find a GPS.   Please ensure the following and try again:\n\n"
+         "1. The GPS's Interface option is set to ORVANE or Host mode\n"
+         "2. The cable is connected to the correct serial port\n"
+         "3. The GPS is turned on",
+         msgbox::IconInformation},
+        {DeviceMessage::NotSupported, "This product does not support downloadable screen shots.",
+         msgbox::Ok},
+        {DeviceMessage::OutOfMemory, "ERROR:  Unable to allocate memory for bitmap.",
+         msgbox::IconStop},
+        {DeviceMessage::InvalidPalette, "ERROR:  Invalid color palette for this device.",
+         msgbox::IconStop},
+        {DeviceMessage::TxFull, "Serial port transmit buffer full.", msgbox::IconStop},
+        {DeviceMessage::RxOverrun, "Serial port receive buffer overrun.", msgbox::IconStop},
+        {DeviceMessage::SerialError, "An unknown serial port error has occured.", msgbox::IconStop},
+        {DeviceMessage::PacketOverrun, "Internal Orvane packet buffer overrun.", msgbox::IconStop},
+        {DeviceMessage::InvalidPort,
+         "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.", msgbox::IconStop},
+    };
+    static_assert(std::size(rows) == size_t(DeviceMessage::Count));
     size_t linesOf67 = 0;
-    for (int m = 0; m < static_cast<int>(DeviceMessage::Count); ++m) {
-        const std::string text = deviceMessageText(static_cast<DeviceMessage>(m));
-        EXPECT_NE(text.back(), '\n') << m;
+    for (const Row& row : rows) {
+        const std::string text = deviceMessageText(row.message);
+        EXPECT_EQ(withoutLinePadding(text), row.text);
+        EXPECT_EQ(deviceMessageStyle(row.message), row.style) << row.text;
         std::istringstream in(text);
         for (std::string line; std::getline(in, line);) {
-            EXPECT_TRUE(line.size() == 69 || line.size() == 67) << m << ": [" << line << "]";
+            EXPECT_TRUE(line.size() == 69 || line.size() == 67) << "[" << line << "]";
             linesOf67 += line.size() == 67;
         }
+        EXPECT_NE(text.back(), '\n');
     }
     EXPECT_EQ(linesOf67, 2u);
-    EXPECT_EQ(downloadErrorMessage(1), DeviceMessage::NoResponse);
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(downloadErrorMessage(2))),
-              "ERROR:  Unable to allocate memory for bitmap.");
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(downloadErrorMessage(7))),
-              "Internal Orvane packet buffer overrun.");
-    EXPECT_EQ(withoutLinePadding(deviceMessageText(DeviceMessage::NotFound)),
-              "Unable to find a GPS.   Please ensure the following and try again:\n\n"
-              "1. The GPS's Interface option is set to ORVANE or Host mode\n"
-              "2. The cable is connected to the correct serial port\n"
-              "3. The GPS is turned on");
     EXPECT_EQ(withoutLinePadding("a  \n  b \n\n"), "a\n  b\n\n");
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NotSupported), 0u);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NoResponse), msgbox::IconExclamation);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::NotFound), msgbox::IconInformation);
-    EXPECT_EQ(deviceMessageStyle(DeviceMessage::PacketOverrun), msgbox::IconStop);
+}
+
+// Download error codes 1 to 7, each to its own message.
+TEST(DeviceMessages, EachDownloadErrorHasItsMessage) {
+    const DeviceMessage byCode[] = {DeviceMessage::NoResponse,     DeviceMessage::OutOfMemory,
+                                    DeviceMessage::InvalidPalette, DeviceMessage::TxFull,
+                                    DeviceMessage::RxOverrun,      DeviceMessage::SerialError,
+                                    DeviceMessage::PacketOverrun};
+    for (uint8_t code = 1; code <= 7; ++code)
+        EXPECT_EQ(downloadErrorMessage(code), byCode[code - 1]) << int(code);
+}
+
+// Auto Detect's other port: 2 after 1, and 1 after anything else, so that a
+// stored number that names no port still leads to a port.
+TEST(LinkSession, TheOtherPortIsTwoAfterOneAndOneAfterAnyOther) {
+    const std::pair<uint8_t, uint8_t> rows[] = {{1, 2}, {2, 1}, {0, 1}, {3, 1}, {255, 1}};
+    for (const auto& [port, other] : rows)
+        EXPECT_EQ(LinkSession::otherPort(port), other) << int(port);
 }
 
 // --- Sequences -----------------------------------------------------------------

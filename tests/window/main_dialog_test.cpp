@@ -539,6 +539,7 @@ TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
     EXPECT_EQ(w.view.lines("products"), std::vector<std::string>(2, "products 87"));
     EXPECT_EQ(w.view.lines("message"), std::vector<std::string>{});
     EXPECT_EQ(filesIn(out()).size(), 1u);
+    w.command(res::IDC_QUERY_DEVICE);  // after the second clearing, on the same worker
     EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError() + linkOverflow(), 0);
 }
 
