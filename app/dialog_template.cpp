@@ -95,9 +95,9 @@ void connectStandardButton(QDialog* dialog, QWidget* control, int id) {
     auto* button = qobject_cast<QPushButton*>(control);
     if (!button)
         return;
-    if (id == res::IDOK)
+    if (id == res::ID_OK)
         QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->accept(); });
-    if (id == res::IDCANCEL)
+    if (id == res::ID_CANCEL)
         QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
 }
 

@@ -23,7 +23,7 @@ bool LumagrabApp::InitInstance() {
 
 void LumagrabApp::Close() {
     if (mainWindow_) {
-        mainWindow_->behaviour().OnCommand(res::IDCANCEL);
+        mainWindow_->behaviour().OnCommand(res::ID_CANCEL);
         return;
     }
     closeAtOnce_ = true;

@@ -72,7 +72,7 @@ void runAboutDialog(QWidget* owner, const std::string& versionHistory) {
     dialog.control<QPlainTextEdit>(res::IDC_HISTORY)
         ->setPlainText(
             QString::fromStdString(versionHistory).replace(QStringLiteral("\r\n"), "\n"));
-    dialog.control<QPushButton>(res::IDOK)->setFocus();
+    dialog.control<QPushButton>(res::ID_OK)->setFocus();
     dialog.exec();
 }
 
@@ -80,7 +80,7 @@ void runSupportedProductsDialog(QWidget* owner, const std::vector<std::string>& 
     TemplateDialog dialog(owner, kSupportedProductsTemplate);
     auto* list = dialog.control<QListWidget>(res::IDC_PRODUCT_LIST);
     for (const std::string& line : lines) list->addItem(QString::fromStdString(line));
-    dialog.control<QPushButton>(res::IDOK)->setFocus();
+    dialog.control<QPushButton>(res::ID_OK)->setFocus();
     dialog.exec();
 }
 

@@ -23,7 +23,7 @@ QtMainDialog::QtMainDialog(MainDialog::Options options)
       behaviour_(*this, std::move(options)) {
     setWindowIcon(applicationIcon());
     for (int id : res::kCommandControls) {
-        if (id == res::IDCANCEL)
+        if (id == res::ID_CANCEL)
             continue;  // Exit ends the dialog through reject()
         auto* button = findControl<QAbstractButton>(client_, id);
         connect(button, &QAbstractButton::clicked, this, [this, id] { forward(id); });
@@ -39,7 +39,7 @@ bool QtMainDialog::start() {
 }
 
 void QtMainDialog::reject() {
-    forward(res::IDCANCEL);
+    forward(res::ID_CANCEL);
 }
 
 QWidget* QtMainDialog::control(int id) const {

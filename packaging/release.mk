@@ -26,7 +26,7 @@ release: build windows-package
 
 # yes once the Windows build makes the window program: the checks then want
 # lumagrab.exe in the packages, its Start-menu shortcut and its icon.
-WINDOWS_WINDOW_PROGRAM ?= no
+WINDOWS_WINDOW_PROGRAM ?= yes
 
 test-release:
 	tests/install/release_checks.sh $(DIST) $(VERSION) $(WINDOWS_WINDOW_PROGRAM)

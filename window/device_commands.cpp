@@ -62,7 +62,7 @@ void MainDialog::EnableCommands(bool enable) {
 
 void MainDialog::SetBusyLayout(bool busy) {
     onWindow([this, busy] {
-        constexpr int kButtons[] = {res::IDC_DOWNLOAD, res::IDCANCEL};
+        constexpr int kButtons[] = {res::IDC_DOWNLOAD, res::ID_CANCEL};
         constexpr int kProgress[] = {res::IDC_PROGRESS, res::IDC_PERCENT};
         for (int id : kButtons) view_.enableControl(id, !busy);
         for (int id : kProgress) view_.enableControl(id, busy);

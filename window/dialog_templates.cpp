@@ -8,7 +8,7 @@ using enum ControlKind;
 
 constexpr ControlSpec kMainControls[] = {
     {res::IDC_DOWNLOAD, DefPushButton, "&Download", 32, 74, 66, 14},
-    {res::IDCANCEL, PushButton, "E&xit", 135, 74, 66, 14},
+    {res::ID_CANCEL, PushButton, "E&xit", 135, 74, 66, 14},
     {res::IDC_DEVICE_GROUP, GroupBox, "Device Info:", 7, 7, 139, 60},
     {res::IDC_DEVICE_TYPE_LABEL, RightText, "Device Type:", 9, 19, 56, 13},
     {res::IDC_DEVICE_TYPE, Text, "<UNKNOWN>", 67, 19, 77, 13},
@@ -27,7 +27,7 @@ constexpr ControlSpec kAboutControls[] = {
     {kNoControlId, Icon, "", 11, 17, 20, 20},
     {kNoControlId, PlainText, "GPS Lumagrab", 40, 16, 112, 8},
     {kNoControlId, Text, "Screen capture, version " LUMAGRAB_VERSION, 40, 29, 112, 8},
-    {res::IDOK, DefPushButton, "OK", 177, 13, 50, 14},
+    {res::ID_OK, DefPushButton, "OK", 177, 13, 50, 14},
     {res::IDC_HISTORY_LABEL, Text, "Version History:", 15, 44, 71, 10},
     {res::IDC_HISTORY, HistoryView, "", 15, 54, 212, 90},
 };
@@ -37,13 +37,13 @@ constexpr ControlSpec kAboutControls[] = {
 constexpr ControlSpec kOutputDirectoryControls[] = {
     {res::IDC_OUTPUT_DIRECTORY, PathEdit, "", 75, 14, 100, 12},
     {res::IDC_BROWSE, PushButton, "&Browse...", 179, 13, 38, 14},
-    {res::IDOK, DefPushButton, "OK", 50, 37, 50, 14},
-    {res::IDCANCEL, PushButton, "Cancel", 124, 37, 50, 14},
+    {res::ID_OK, DefPushButton, "OK", 50, 37, 50, 14},
+    {res::ID_CANCEL, PushButton, "Cancel", 124, 37, 50, 14},
     {res::IDC_OUTPUT_DIRECTORY_LABEL, RightText, "Output Directory:", 7, 16, 57, 8},
 };
 
 constexpr ControlSpec kSupportedProductsControls[] = {
-    {res::IDOK, DefPushButton, "OK", 67, 177, 50, 14},
+    {res::ID_OK, DefPushButton, "OK", 67, 177, 50, 14},
     {res::IDC_PRODUCT_LIST, SortedList, "", 7, 19, 170, 154},
     {res::IDC_PRODUCTS_HEADING, Text, "Supported Products:", 7, 7, 77, 8},
     {res::IDC_PRODUCT_IDS_HEADING, Text, "Product IDs:", 114, 7, 49, 8},
@@ -55,8 +55,8 @@ constexpr ControlSpec kCommPortsControls[] = {
     {res::IDC_COM1_DEVICE, EditCombo, "", 68, 14, 225, 14},
     {res::IDC_COM2_DEVICE_LABEL, RightText, "COM2 device:", 7, 34, 57, 8},
     {res::IDC_COM2_DEVICE, EditCombo, "", 68, 32, 225, 14},
-    {res::IDOK, DefPushButton, "OK", 88, 55, 50, 14},
-    {res::IDCANCEL, PushButton, "Cancel", 162, 55, 50, 14},
+    {res::ID_OK, DefPushButton, "OK", 88, 55, 50, 14},
+    {res::ID_CANCEL, PushButton, "Cancel", 162, 55, 50, 14},
 };
 
 using enum MenuEntryKind;

@@ -71,7 +71,7 @@ const CommandRoute MainDialogRoutes::kTable[] = {
     {res::ID_FILE_AUTO_DETECT, onWorker<&MainDialog::OnAutoDetect>},
     {res::IDC_COM1, onWorker<&MainDialog::OnComm1>},
     {res::IDC_COM2, onWorker<&MainDialog::OnComm2>},
-    {res::IDCANCEL, now<&MainDialog::OnCancel>, false},
+    {res::ID_CANCEL, now<&MainDialog::OnCancel>, false},
     {res::ID_FILE_EXIT, now<&MainDialog::OnCancel>, false},
     {res::ID_SETTINGS_AUTO_NAME, now<&MainDialog::OnAutoName>},
     {res::ID_SETTINGS_AUTO_SAVE, now<&MainDialog::OnAutoSave>},

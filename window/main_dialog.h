@@ -34,11 +34,12 @@
 #include "session/link_session.h"
 #include "settings/app_settings.h"
 #include "window/command_worker.h"
+#include "window/main_dialog_events.h"
 #include "window/main_dialog_view.h"
 
 struct ScreenCapture;
 
-class MainDialog {
+class MainDialog : public MainDialogEvents {
   public:
     struct Options {
         std::string settingsPath = settingsStorePath();
@@ -48,7 +49,7 @@ class MainDialog {
     };
 
     MainDialog(MainDialogView& view, Options options);
-    ~MainDialog();  // OnDestroy(), if the window was set up and it has not run
+    ~MainDialog() override;  // OnDestroy(), if the window was set up and it has not run
 
     // The start-up sequence, before the window is first shown: the link,
     // the settings, the stored port (a bad port number's message comes
@@ -56,21 +57,21 @@ class MainDialog {
     // for the receiver then runs on the worker and turns the commands on
     // when it ends. False when a simulated run's virtual receiver cannot
     // start (startError() says why): the window must not run then.
-    bool OnInitDialog();
-    const std::string& startError() const { return startError_; }
+    bool OnInitDialog() override;
+    const std::string& startError() const override { return startError_; }
 
     // The operation of a control or menu item (Escape and the close box are
-    // IDCANCEL); false when no row of the command table names `id`.
-    bool OnCommand(int id);
+    // ID_CANCEL); false when no row of the command table names `id`.
+    bool OnCommand(int id) override;
     // A command of the system menu: About for 16; false for the others,
     // which get the system's own handling.
-    bool OnSysCommand(int id);
+    bool OnSysCommand(int id) override;
     // The tear-down sequence, once the window has closed: the rate the link
     // ran at remembered, the port closed, the settings saved.
-    void OnDestroy();
+    void OnDestroy() override;
     // Runs the steps the worker has handed to the window's thread, in order.
     // The front end calls it when the view is woken.
-    void RunPosted();
+    void RunPosted() override;
 
     bool commandRunning() const { return commandRunning_; }
     const AppSettings& settings() const { return settings_; }

@@ -15,9 +15,10 @@ constexpr int IDD_OUTPUT_DIRECTORY = 137;
 constexpr int IDD_SUPPORTED_PRODUCTS = 138;
 constexpr int IDD_COMM_PORTS = 139;
 
-// Standard dialog results and buttons.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+// The dialogs' OK and Cancel buttons, and the results they end with (the
+// system's own numbers, IDOK and IDCANCEL).
+constexpr int ID_OK = 1;
+constexpr int ID_CANCEL = 2;
 
 // Main dialog controls.
 constexpr int IDC_DOWNLOAD = 3;
@@ -75,7 +76,7 @@ constexpr int ID_SETTINGS_COMM_PORTS = 32790;
 
 // The six controls that every device command disables while it runs, in
 // the order they are switched.
-constexpr int kCommandControls[] = {IDC_DOWNLOAD,    IDCANCEL, IDC_QUERY_DEVICE,
+constexpr int kCommandControls[] = {IDC_DOWNLOAD,    ID_CANCEL, IDC_QUERY_DEVICE,
                                     IDC_AUTO_DETECT, IDC_COM1, IDC_COM2};
 
 }  // namespace res

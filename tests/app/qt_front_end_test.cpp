@@ -199,13 +199,13 @@ class QtFrontEndTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         std::vector<int> expected;
         for (int id : {res::IDC_DOWNLOAD, res::IDC_QUERY_DEVICE, res::IDC_AUTO_DETECT,
-                       res::IDC_COM1, res::IDC_COM2, res::IDCANCEL}) {
+                       res::IDC_COM1, res::IDC_COM2, res::ID_CANCEL}) {
             findControl<QAbstractButton>(&d, id)->click();
             expected.push_back(id);
         }
         QTest::keyClick(&d, Qt::Key_Escape);
         d.close();
-        expected.insert(expected.end(), {res::IDCANCEL, res::IDCANCEL});
+        expected.insert(expected.end(), {res::ID_CANCEL, res::ID_CANCEL});
         for (const MenuEntry& entry : mainMenu()) {
             if (entry.id != 0) {
                 findMenuItem(d.menuBar(), entry.id)->trigger();
@@ -345,7 +345,7 @@ class QtFrontEndTest : public QObject {
                 seen << box->text() << QString::number(box->parentWidget() == dialog);
                 box->button(QMessageBox::Ok)->click();
             });
-            findControl<QPushButton>(dialog, res::IDOK)->click();
+            findControl<QPushButton>(dialog, res::ID_OK)->click();
             seen << field->selectedText();
             field->setText(QString::fromStdString(dir.path()));
             QTest::keyClick(field, Qt::Key_Return);  // Enter is OK
@@ -370,7 +370,7 @@ class QtFrontEndTest : public QObject {
             offered << com1->currentText() << com2->currentText();
             com1->setCurrentIndex(0);
             com2->setEditText("/dev/ttyACM0");
-            findControl<QPushButton>(dialog, res::IDOK)->click();
+            findControl<QPushButton>(dialog, res::ID_OK)->click();
         });
         QVERIFY(d.runCommPortsDialog(form));
         QCOMPARE(offered,
@@ -390,7 +390,7 @@ class QtFrontEndTest : public QObject {
             auto* view = findControl<QPlainTextEdit>(about, res::IDC_HISTORY);
             shown = view->toPlainText();
             QVERIFY(view->isReadOnly() && view->lineWrapMode() == QPlainTextEdit::NoWrap);
-            QCOMPARE(QApplication::focusWidget(), findControl<QWidget>(about, res::IDOK));
+            QCOMPARE(QApplication::focusWidget(), findControl<QWidget>(about, res::ID_OK));
             view->setFocus();
             QTest::keyClick(view, Qt::Key_Return);
             stayedOpen = about->isVisible();
@@ -422,7 +422,7 @@ class QtFrontEndTest : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(!d->behaviour().commandRunning(), 10000);
             device = findControl<QLabel>(d, res::IDC_DEVICE_TYPE)->text();
             saveScreenshot(d, "main_window");
-            findControl<QPushButton>(d, res::IDCANCEL)->click();
+            findControl<QPushButton>(d, res::ID_CANCEL)->click();
         });
         QCOMPARE(app.InitInstance(), false);
         QCOMPARE(device, QString(ProductCatalogue[sim::kDefaultSimulatedProduct].name));

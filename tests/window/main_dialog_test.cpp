@@ -395,7 +395,7 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
             w.view.waitForWake(std::chrono::milliseconds(10));
         }
         ASSERT_TRUE(under());
-        w.dialog().OnCommand(res::IDCANCEL);
+        w.dialog().OnCommand(res::ID_CANCEL);
         EXPECT_TRUE(w.dialog().commandRunning());
         w.dialog().OnCommand(res::ID_APP_ABOUT);
         w.dialog().OnCommand(res::ID_HELP_SUPPORTED_PRODUCTS);
@@ -416,7 +416,7 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
 // Exit and File Exit close an idle window at once; the settings are written
 // only then, by the tear-down.
 TEST_F(WindowTest, SettingsAreSavedOnlyWhenTheWindowGoes) {
-    for (const int exit : {res::IDCANCEL, res::ID_FILE_EXIT}) {
+    for (const int exit : {res::ID_CANCEL, res::ID_FILE_EXIT}) {
         WindowUnderTest w(stored(""));
         ASSERT_TRUE(w.start());
         w.command(res::ID_BAUD_115200);
