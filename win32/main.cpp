@@ -1,8 +1,9 @@
 // lumagrab.exe: the window program for Windows. The command line is not
 // examined: the window is all there is.
+#include <windows.h>
+// After windows.h, on which they build.
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include "win32/win32_main_dialog.h"
 

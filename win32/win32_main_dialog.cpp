@@ -1,8 +1,8 @@
 #include "win32/win32_main_dialog.h"
 
-// The system's headers, windows.h first.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, on which it builds.
+#include <commctrl.h>
 
 #include <utility>
 

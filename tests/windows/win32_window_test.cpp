@@ -2,9 +2,10 @@
 // each control of its kind, caption and ID; the menu bar and the system
 // menu's About; every control and menu item reaching its command. What the
 // window does is tested without a toolkit (tests/window).
+#include <windows.h>
+// After windows.h, on which it builds.
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <functional>
 
