@@ -75,6 +75,17 @@ class WindowTest : public ::testing::Test {
     }
     std::string out() const { return dir_.file("out"); }
 
+    // A window started over `r` on port 1 that saves every capture at once,
+    // at `baudRate`.
+    std::unique_ptr<WindowUnderTest> autoSavingWindow(const VirtualReceiver& r, uint8_t baudRate) {
+        AppSettings settings = stored(r.slavePath());
+        settings.baudRate = baudRate;
+        settings.autoSave = 1;
+        auto w = std::make_unique<WindowUnderTest>(settings);
+        EXPECT_TRUE(w->start());
+        return w;
+    }
+
     const std::filesystem::path startDirectory_ = std::filesystem::current_path();
     ScopedSleepRecorder noPauses_;
     TempDir dir_;
@@ -249,11 +260,8 @@ TEST_F(WindowTest, FailuresShowTheirMessage) {
 TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    AppSettings settings = stored(r->slavePath());
-    settings.baudRate = 5;
-    settings.autoSave = 1;
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
+    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 5);
+    WindowUnderTest& w = *window;
     const size_t queries = heard(*r, sim::wire::packet::ProductQuery);
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     w.dialog().OnCommand(res::IDC_QUERY_DEVICE);  // refused while the download runs
@@ -353,11 +361,8 @@ TEST_F(WindowTest, UnknownProductCannotCaptureWithTheEarlierLayout) {
 TEST_F(WindowTest, APortButtonRefusedWhileBusyShowsThePortInUse) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    AppSettings settings = stored(r->slavePath());
-    settings.baudRate = 2;
-    settings.autoSave = 1;
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
+    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
+    WindowUnderTest& w = *window;
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     w.view.log.clear();
     w.dialog().OnCommand(res::IDC_COM2);
@@ -379,11 +384,8 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
             platformSetSleepHook(nullptr);
         VirtualReceiver* r = play(kProduct, download ? "gap=0.05" : "");
         ASSERT_TRUE(r);
-        AppSettings settings = stored(r->slavePath());
-        settings.baudRate = download ? 2 : 1;
-        settings.autoSave = 1;
-        WindowUnderTest w(settings);
-        ASSERT_TRUE(w.start());
+        const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, download ? 2 : 1);
+        WindowUnderTest& w = *window;
         w.dialog().OnCommand(res::IDC_DOWNLOAD);
         // Well into the transfer, or the rate change asked for.
         const auto under = [&] {
@@ -524,11 +526,8 @@ TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
 TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
     VirtualReceiver* r = play(kProduct, "gap=0.002");
     ASSERT_TRUE(r);
-    AppSettings settings = stored(r->slavePath());
-    settings.baudRate = 2;
-    settings.autoSave = 1;
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
+    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
+    WindowUnderTest& w = *window;
     serialSetRxOverrun(1);
     serialSetOtherError(1);
     linkSetOverflow(1);
