@@ -3,27 +3,17 @@
 // write-through (MoveFileExW), so that a failed write never leaves half a
 // file nor destroys the file it was to replace.
 //
-// Paths come in the ANSI code page, as the program's arguments do.
 #include <windows.h>
 
 #include <utility>
 
 #include "platform/file_commit.h"
 #include "platform/file_commit_system.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
 std::function<void(const std::string&)> gBeforeRenameHook;
-
-std::wstring widen(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 1)
-        return {};
-    std::wstring result(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), size);
-    result.pop_back();  // the terminating NUL
-    return result;
-}
 
 std::string directoryOf(const std::string& path) {
     const size_t separator = path.find_last_of("/\\");

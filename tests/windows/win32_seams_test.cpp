@@ -1,14 +1,16 @@
-// The Windows versions of the seams: the whole-file writer, small-file
-// reading, port names and the port check.
+// The Windows versions of the seams: the whole-file writer, the settings in
+// the registry, port names and the port check.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <filesystem>
 
 #include "platform/file_commit.h"
-#include "platform/file_read.h"
 #include "serial/port_list.h"
 #include "serial/system_serial.h"
+#include "settings/app_settings.h"
+#include "settings/scratch_settings.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -95,33 +97,6 @@ TEST(Win32FileCommit, ANewFileTakesTheFirstFreeNameAndReplacesNothing) {
     EXPECT_EQ(entriesIn(dir.path()), 3u) << "no temporary file left";
 }
 
-TEST(Win32FileRead, ReadsSmallDiskFilesWholeAndNothingElse) {
-    TempDir dir;
-    writeFileBytes(dir.file("small.reg"), {'R', '\r', '\n', 0x1a, '!'});
-    writeFileBytes(dir.file("large.reg"), std::vector<uint8_t>(65, 'x'));
-    fs::create_directory(dir.file("folder"));
-    struct Case {
-        std::string path;
-        FileReadResult result;
-        std::string text;
-    };
-    const Case cases[] = {
-        {dir.file("small.reg"), FileReadResult::Read, std::string("R\r\n\x1a!")},
-        {dir.file("large.reg"), FileReadResult::Unusable, ""},
-        {dir.file("folder"), FileReadResult::Unusable, ""},
-        {dir.file("absent.reg"), FileReadResult::Absent, ""},
-        {dir.file("absent/inner.reg"), FileReadResult::Absent, ""},
-        {"NUL", FileReadResult::Unusable, ""},  // a device, not a disk file
-    };
-    for (const Case& c : cases) {
-        std::string text;
-        EXPECT_EQ(fileReadSmall(c.path, 64, text), c.result) << c.path;
-        if (c.result == FileReadResult::Read) {
-            EXPECT_EQ(text, c.text) << c.path;
-        }
-    }
-}
-
 TEST(Win32Serial, PortsAreComNamesInNaturalOrderAndAMissingOneSaysSo) {
     EXPECT_EQ(systemDefaultPortDevice(1), "COM1");
     EXPECT_EQ(systemDefaultPortDevice(2), "COM2");
@@ -135,4 +110,112 @@ TEST(Win32Serial, PortsAreComNamesInNaturalOrderAndAMissingOneSaysSo) {
     error = 0;
     EXPECT_FALSE(serialCanOpen("no such port", error));
     EXPECT_EQ(error, ENOENT);
+}
+
+// --- The settings in the registry -------------------------------------------------
+
+namespace {
+
+std::wstring subKeyOf(const std::string& path) {
+    return std::wstring(path.begin() + path.find('\\') + 1, path.end());
+}
+
+// A value as other programs see it: its type and its bytes.
+std::pair<DWORD, std::vector<uint8_t>> rawValue(HKEY root, const std::string& key,
+                                                const wchar_t* name, REGSAM view = 0) {
+    std::vector<uint8_t> data(1024);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegGetValueW(
+            root, subKeyOf(key).c_str(), name,
+            RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0),
+            &type, data.data(), &size) != ERROR_SUCCESS) {
+        return {REG_NONE, {}};
+    }
+    data.resize(size);
+    return {type, data};
+}
+
+std::vector<uint8_t> wideBytes(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
+    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
+}
+
+// Where an earlier installation, a 32-bit program, left its settings: the
+// machine's key of the same path, in the 32-bit view.
+std::string plantMachineKey(
+    const std::string& userKey,
+    std::initializer_list<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> values) {
+    const std::string machineKey = "HKEY_LOCAL_MACHINE" + userKey.substr(userKey.find('\\'));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKeyOf(machineKey).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, type, data] : values) {
+        RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
+    }
+    RegCloseKey(key);
+    return machineKey;
+}
+
+}  // namespace
+
+// What regedit shows: each value in its type and size, strings in UTF-16
+// with their NUL.
+TEST(Win32Settings, TheUserKeyHoldsEachValueInItsRegistryTypeAndSize) {
+    ScratchSettings scratch;
+    AppSettings s = settingsFirstRunDefaults();
+    s.setOutputPath("C:\\Shots");
+    s.com2Device = "\\\\.\\COM12";
+    ASSERT_TRUE(settingsSave(s, scratch.location()));
+    const std::vector<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> expected = {
+        {L"OutputPath", REG_SZ, wideBytes(L"C:\\Shots")},
+        {L"CommPort", REG_DWORD, {1, 0, 0, 0}},
+        {L"BaudRate", REG_DWORD, {1, 0, 0, 0}},
+        {L"AutoBaudRate", REG_DWORD, {0, 0, 0, 0}},
+        {L"AutoName", REG_BINARY, {0}},
+        {L"AutoSave", REG_BINARY, {0}},
+        {L"Com1Device", REG_SZ, wideBytes(L"COM1")},
+        {L"Com2Device", REG_SZ, wideBytes(L"\\\\.\\COM12")},
+    };
+    for (const auto& [name, type, data] : expected) {
+        const auto [storedType, storedData] = rawValue(HKEY_CURRENT_USER, scratch.location(), name);
+        EXPECT_EQ(storedType, type) << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(storedData, data) << testing::PrintToString(std::wstring(name));
+    }
+}
+
+// The machine's key is read while the user has none, once, and never written.
+TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlone) {
+    ScratchSettings scratch;
+    const std::string machineKey =
+        plantMachineKey(scratch.location(), {{L"CommPort", REG_DWORD, {2, 0, 0, 0}},
+                                             {L"OutputPath", REG_SZ, wideBytes(L"D:\\OLD")},
+                                             {L"AutoSave", REG_BINARY, {0xFF}}});
+    EXPECT_EQ(settingsRead(scratch.location()).commPort, 2);
+    EXPECT_TRUE(settingsOpenStore(scratch.location())->keyCreatedNow()) << "reading wrote nothing";
+
+    AppSettings s;
+    ASSERT_TRUE(settingsLoad(s, scratch.location()));
+    EXPECT_EQ(s.commPort, 2);
+    EXPECT_EQ(s.outputPathText(), "D:\\OLD");
+    EXPECT_EQ(s.autoSave, -1);
+    EXPECT_EQ(s.baudRate, 1) << "what the old key lacks has its first-run value";
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, scratch.location(), L"BaudRate").second,
+              (std::vector<uint8_t>{1, 0, 0, 0}));
+
+    s.commPort = 1;
+    ASSERT_TRUE(settingsSave(s, scratch.location()));
+    plantMachineKey(scratch.location(), {{L"BaudRate", REG_DWORD, {6, 0, 0, 0}}});
+    EXPECT_EQ(settingsRead(scratch.location()).baudRate, 1) << "the user's key, once it exists";
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, machineKey, L"CommPort", KEY_WOW64_32KEY).second,
+              (std::vector<uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, machineKey, L"Com1Device", KEY_WOW64_32KEY).first,
+              static_cast<DWORD>(REG_NONE))
+        << "nothing written to the machine's key";
+
+    ScratchSettings cli;  // whose first store is a rate-only save
+    plantMachineKey(cli.location(), {{L"CommPort", REG_DWORD, {2, 0, 0, 0}}});
+    ASSERT_TRUE(settingsSaveAutoBaudRate(5, cli.location()));
+    EXPECT_EQ(settingsRead(cli.location()).commPort, 2) << "taken over with the new key";
 }
