@@ -239,7 +239,9 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
         {"stops after the header", 95, "stop-after-header", {"--baud", "9600", "capture"},
          ExitDownload, message(DeviceMessage::NoResponse)},
         {"unwritable directory", 95, nullptr, {"--baud", "9600", "-d", unwritable, "capture"},
-         ExitFile, "ERROR: Unable to open file " + unwritable + "/"},
+         ExitFile, "ERROR: Unable to open file " + unwritable + "/\n"},
+        {"missing folder", 95, nullptr, {"-o", dir.file("missing/shot.png"), "capture"},
+         ExitFile, "ERROR: Unable to open file " + dir.file("missing/shot.png") + "\n"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -252,6 +254,9 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
         const Outcome r = run(args);
         EXPECT_EQ(r.exit, c.exit);
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        if (c.exit == ExitFile) {
+            EXPECT_TRUE(sim->packets().empty()) << "refused before the receiver heard anything";
+        }
     }
 }
 

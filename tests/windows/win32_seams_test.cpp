@@ -1,11 +1,13 @@
 // The Windows versions of the seams: the whole-file writer, the settings in
 // the registry, port names and the port check.
+#define NOGDI  // its RGBQUAD and BITMAPINFOHEADER are the capture's here
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <filesystem>
 
+#include "capture/bitmap_file.h"
 #include "platform/file_commit.h"
 #include "serial/port_list.h"
 #include "serial/system_serial.h"
@@ -97,7 +99,49 @@ TEST(Win32FileCommit, ANewFileTakesTheFirstFreeNameAndReplacesNothing) {
     EXPECT_EQ(entriesIn(dir.path()), 3u) << "no temporary file left";
 }
 
-TEST(Win32Serial, PortsAreComNamesInNaturalOrderAndAMissingOneSaysSo) {
+// Names Windows would refuse, or read as a device, a drive or a stream.
+TEST(Win32FileCommit, RefusesWhatTheWriterCouldNotWriteBeforeAnyWork) {
+    TempDir dir;
+    writeFileBytes(dir.file("plain.bmp"), {1});
+    writeFileBytes(dir.file("locked.bmp"), {1});
+    makeReadOnly(dir.file("locked.bmp"));
+    fs::create_directory(dir.file("folder"));
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {dir.file("new.bmp"), true},
+        {dir.file("plain.bmp"), true},
+        {dir.file("COM10.bmp"), true},
+        {dir.file("console.png"), true},
+        {dir.file("locked.bmp"), false},
+        {dir.file("folder"), false},
+        {dir.file("missing\\new.bmp"), false},
+        {"a:b.bmp", false},
+        {dir.file("a:b.bmp"), false},
+        {dir.file("CON.bmp"), false},
+        {dir.file("nul"), false},
+        {dir.file("Com1 .png"), false},
+        {dir.file("lpt9.bmp"), false},
+        {dir.file("CONOUT$"), false},
+        {dir.file("name."), false},
+        {dir.file("name "), false},
+    };
+    for (const auto& [path, writable] : cases) EXPECT_EQ(fileCanWrite(path), writable) << path;
+    for (char c : std::string("<>\"|?*\x01")) {
+        EXPECT_FALSE(fileCanWrite(dir.file(std::string("x") + c + "y.bmp"))) << int(c);
+    }
+}
+
+TEST(Win32FileCommit, GeneratedNamesAreJoinedWithABackslash) {
+    TempDir dir;
+    for (const char* separator : {"\\", "/"}) {
+        std::string folder = dir.path() + separator;
+        std::string path;
+        ASSERT_TRUE(bitmapMakeAutoName(path, folder, "Unit A/B 7"));
+        EXPECT_EQ(path, dir.path() + "\\UnitA_B7-01.bmp");
+        EXPECT_EQ(folder, dir.path()) << "one trailing separator removed";
+    }
+}
+
+TEST(Win32Serial, PortsAreComNamesInNaturalOrderAndAProblemSaysWhatHoldsThem) {
     EXPECT_EQ(systemDefaultPortDevice(1), "COM1");
     EXPECT_EQ(systemDefaultPortDevice(2), "COM2");
     EXPECT_EQ(systemDefaultPortDevice(3), "");
@@ -110,6 +154,9 @@ TEST(Win32Serial, PortsAreComNamesInNaturalOrderAndAMissingOneSaysSo) {
     error = 0;
     EXPECT_FALSE(serialCanOpen("no such port", error));
     EXPECT_EQ(error, ENOENT);
+    const std::string busy = serialOpenProblem("COM3", EBUSY);
+    EXPECT_EQ(busy.rfind("Cannot open COM3: the port is busy, held by another program", 0), 0u);
+    EXPECT_EQ(busy.find("ModemManager"), std::string::npos) << "a Linux daemon";
 }
 
 // --- The settings in the registry -------------------------------------------------
