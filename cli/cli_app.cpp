@@ -298,13 +298,13 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
     std::string error;
     switch (parseCliArguments(args, options, error)) {
         case CliParse::Help:
-            context.out << kCliUsage;
+            context.out << cliUsage(context.settingsPath);
             return ExitDone;
         case CliParse::Version:
             context.out << "lumagrab-cli " LUMAGRAB_VERSION "\n";
             return ExitDone;
         case CliParse::Usage:
-            context.err << "lumagrab-cli: " << error << '\n' << kCliUsage;
+            context.err << "lumagrab-cli: " << error << '\n' << cliUsage(context.settingsPath);
             return ExitUsage;
         case CliParse::Run:
             break;

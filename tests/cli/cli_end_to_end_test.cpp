@@ -14,11 +14,11 @@
 #include <sstream>
 #include <thread>
 
+#include "catalogue/product_catalogue.h"
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
-#include "session/device_messages.h"
 #include "cli/receiver_session.h"
-#include "catalogue/product_catalogue.h"
+#include "session/device_messages.h"
 #include "settings/app_settings.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"
@@ -317,7 +317,14 @@ TEST_F(CliAgainstReceiver, UsageErrorsAndHelp) {
     const Outcome r = run({"--baud", "300", "query"});
     EXPECT_EQ(r.exit, ExitUsage);
     EXPECT_NE(r.err.find("usage: lumagrab-cli"), std::string::npos);
-    EXPECT_EQ(run({"--help"}).exit, ExitDone);
+    for (const char* asked : {"--help", "/?"}) {
+        const Outcome help = run({asked});
+        EXPECT_EQ(help.exit, ExitDone);
+        const std::string said[] = {"--simulate", "/dev/ttyUSB0", "kept in the file " + store};
+        for (const std::string& text : said) {
+            EXPECT_NE(help.out.find(text), std::string::npos) << text;
+        }
+    }
 }
 
 // The file's kind follows its extension in any case.
