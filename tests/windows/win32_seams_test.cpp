@@ -5,12 +5,17 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "capture/bitmap_file.h"
 #include "platform/file_commit.h"
 #include "serial/port_list.h"
 #include "serial/system_serial.h"
+#include "serial/win32_line.h"
 #include "settings/app_settings.h"
 #include "settings/scratch_settings.h"
 #include "support/test_support.h"
@@ -265,4 +270,62 @@ TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlo
     plantMachineKey(cli.location(), {{L"CommPort", REG_DWORD, {2, 0, 0, 0}}});
     ASSERT_TRUE(settingsSaveAutoBaudRate(5, cli.location()));
     EXPECT_EQ(settingsRead(cli.location()).commPort, 2) << "taken over with the new key";
+}
+
+// --- The serial line ------------------------------------------------------------------
+
+// Whatever the driver had, the line is raw 8N1 without flow control.
+TEST(Win32SerialLine, SettingsAreRaw8N1WithoutFlowControl) {
+    for (uint32_t rate : {9600u, 115200u}) {
+        DCB dcb;
+        std::memset(&dcb, 0xFF, sizeof dcb);
+        serialWin32LineSettings(dcb, rate);
+        EXPECT_EQ(dcb.DCBlength, sizeof dcb);
+        EXPECT_EQ(dcb.BaudRate, rate);
+        EXPECT_EQ(dcb.ByteSize, 8);
+        EXPECT_EQ(dcb.Parity, NOPARITY);
+        EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+        EXPECT_TRUE(dcb.fBinary);
+        const struct {
+            const char* what;
+            DWORD bit;
+        } off[] = {{"parity check", dcb.fParity},        {"CTS flow", dcb.fOutxCtsFlow},
+                   {"DSR flow", dcb.fOutxDsrFlow},       {"DSR sensitivity", dcb.fDsrSensitivity},
+                   {"XON/XOFF out", dcb.fOutX},          {"XON/XOFF in", dcb.fInX},
+                   {"NUL stripping", dcb.fNull},         {"error character", dcb.fErrorChar},
+                   {"abort on error", dcb.fAbortOnError}};
+        for (const auto& [what, bit] : off) EXPECT_EQ(bit, 0u) << what;
+        EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE)) << "not a handshake";
+        EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE)) << "not a handshake";
+    }
+}
+
+// What a receiver sent before a command is thrown away by the purge, so
+// that an old answer cannot pass for the new one. Needs a receiver on the
+// port named by LUMAGRAB_TEST_PORT, which tests/windows/run-wine-tests gives.
+TEST(Win32SerialLine, APurgeDiscardsWhatWaitsInTheInputQueue) {
+    const char* port = std::getenv("LUMAGRAB_TEST_PORT");
+    if (port == nullptr)
+        GTEST_SKIP() << "no receiver: set LUMAGRAB_TEST_PORT";
+    const std::unique_ptr<SerialDevice> device = makeSystemSerialDevice();
+    int error = 0;
+    ASSERT_TRUE(device->open(port, error)) << error;
+    ASSERT_TRUE(device->configure(9600));
+    const uint8_t productQuery[] = {0x10, 0xFE, 0x00, 0x02, 0x10, 0x03};
+    ASSERT_TRUE(device->write(productQuery, sizeof productQuery));
+    // The whole answer waits: its count has stopped growing.
+    uint32_t waiting = 0;
+    uint32_t before = 0;
+    for (int pass = 0; pass < 200 && (waiting == 0 || waiting != before); ++pass) {
+        before = waiting;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        device->takeErrors(waiting);
+    }
+    ASSERT_GT(waiting, 0u) << "the receiver did not answer";
+
+    device->purge(purge::Clear);
+    device->takeErrors(waiting);
+    EXPECT_EQ(waiting, 0u);
+    uint8_t left[64];
+    EXPECT_EQ(device->read(left, sizeof left), 0);
 }
