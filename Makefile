@@ -57,7 +57,8 @@ demo: deps
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
-# lumagrab_<version>_<arch>.deb in $(BUILD), from the build the tests ran on.
+# lumagrab-cli_<version>_<arch>.deb and lumagrab_<version>_<arch>.deb in $(BUILD), from the
+# build the tests ran on.
 package: build
 	cd $(BUILD) && cpack -G DEB
 
@@ -84,3 +85,5 @@ test-windows: windows
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target lumagrab-sim lumagrab-cli
 	tests/windows/run-wine-tests $(WINDOWS_BUILD) $(BUILD)
+
+include packaging/release.mk

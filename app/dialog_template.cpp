@@ -18,7 +18,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/resource_ids.h"
+#include "app/x11_frame.h"
+#include "window/resource_ids.h"
 
 namespace {
 
@@ -110,6 +111,7 @@ QWidget* makeControl(QWidget* parent, const ControlSpec& item) {
         case ControlKind::GroupBox:
             return new QGroupBox(caption, parent);
         case ControlKind::Text:
+        case ControlKind::PlainText:  // a label shows ampersands as they are
             return makeLabel(parent, item, Qt::AlignLeft);
         case ControlKind::RightText:
             return makeLabel(parent, item, Qt::AlignRight);
@@ -120,8 +122,8 @@ QWidget* makeControl(QWidget* parent, const ControlSpec& item) {
             bar->setTextVisible(false);
             return bar;
         }
-        case ControlKind::Edit:
-            return new QLineEdit(parent);
+        case ControlKind::PathEdit:
+            return new QLineEdit(parent);  // file names here are case-sensitive: as typed
         case ControlKind::HistoryView:
             return makeHistoryView(parent);
         case ControlKind::SortedList:
@@ -155,15 +157,11 @@ QSize DialogUnits::toPixels(int width, int height) const {
     return toPixels(0, 0, width, height).size();
 }
 
-QFont dialogFont(DialogFont font) {
-    if (font == DialogFont::FixedPitch) {
-        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        fixed.setPointSize(9);
-        return fixed;
-    }
-    QFont standard = QApplication::font();
-    standard.setPointSize(8);
-    return standard;
+QFont dialogFont(const DialogFont& font) {
+    QFont chosen = font.fixedPitch ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
+                                   : QApplication::font();
+    chosen.setPointSize(font.pointSize);
+    return chosen;
 }
 
 QIcon applicationIcon() {
@@ -187,6 +185,7 @@ QWidget* buildDialog(QDialog* dialog, const DialogTemplate& dialogTemplate, QMen
     dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    keepFixedDialogFrame(dialog);
 
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <utility>
 
-#include "app/main_dialog.h"
-#include "app/resource_ids.h"
+#include "app/qt_main_dialog.h"
+#include "window/resource_ids.h"
 
-LumagrabApp::LumagrabApp(std::string settingsPath, std::string simulatedPort)
-    : settingsPath_(std::move(settingsPath)), simulatedPort_(std::move(simulatedPort)) {}
+LumagrabApp::LumagrabApp(MainDialog::Options options) : options_(std::move(options)) {}
 
 bool LumagrabApp::InitInstance() {
-    MainDialog dialog(settingsPath_, simulatedPort_);
+    QtMainDialog dialog(options_);
+    if (!dialog.start()) {
+        startError_ = dialog.behaviour().startError();
+        return false;
+    }
     mainWindow_ = &dialog;
     if (!closeAtOnce_)
         dialog.exec();
@@ -20,7 +23,7 @@ bool LumagrabApp::InitInstance() {
 
 void LumagrabApp::Close() {
     if (mainWindow_) {
-        mainWindow_->OnCommand(res::IDCANCEL);
+        mainWindow_->behaviour().OnCommand(res::IDCANCEL);
         return;
     }
     closeAtOnce_ = true;

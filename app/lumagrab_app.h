@@ -4,21 +4,20 @@
 
 #include <string>
 
-#include "settings/app_settings.h"
+#include "window/main_dialog.h"
 
-class MainDialog;
+class QtMainDialog;
 
 class LumagrabApp {
   public:
-    // `simulatedPort`: the device path that stands for port 1 in this run
-    // (see MainDialog), or empty.
-    explicit LumagrabApp(std::string settingsPath = settingsStorePath(),
-                         std::string simulatedPort = {});
+    explicit LumagrabApp(MainDialog::Options options = {});
 
     // Per-instance initialisation: builds the main dialog, runs it modally
     // and destroys it (which saves the settings). Returns false: nothing is
-    // left to run afterwards.
+    // left to run afterwards. When the window could not start, startError()
+    // says why.
     bool InitInstance();
+    const std::string& startError() const { return startError_; }
 
     // Closes the program from outside the window (a signal, the end of the
     // desktop session) as the window's close box does; before the window
@@ -26,11 +25,11 @@ class LumagrabApp {
     void Close();
 
     // The main window while InitInstance runs it, else null.
-    MainDialog* mainWindow() const { return mainWindow_; }
+    QtMainDialog* mainWindow() const { return mainWindow_; }
 
   private:
-    std::string settingsPath_;
-    std::string simulatedPort_;
-    MainDialog* mainWindow_ = nullptr;
+    MainDialog::Options options_;
+    QtMainDialog* mainWindow_ = nullptr;
     bool closeAtOnce_ = false;
+    std::string startError_;
 };

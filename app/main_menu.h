@@ -1,6 +1,6 @@
-// The main window's menu bar, built from a table in the shape of a menu
-// resource, and the few operations the settings code needs on it: finding a
-// sub-menu by position and checking an item by its command ID.
+// The main window's menu bar, built from its description (mainMenu()), and
+// the few operations the window needs on it: finding a sub-menu by position
+// and an item by its command ID.
 #pragma once
 
 #include <functional>
@@ -17,10 +17,6 @@ QMenuBar* buildMainMenu(QWidget* parent, const std::function<void(int id)>& onCo
 // The sub-menu at `position` (separators count), or null.
 QMenu* menuBarSubMenu(const QMenuBar* bar, int position);
 QMenu* subMenuAt(const QMenu* menu, int position);
-
-// Checks or unchecks the item with command ID `id` in `menu` or any of its
-// sub-menus; nothing when there is none.
-void checkMenuItem(QMenu* menu, int id, bool checked);
 
 // Enables or disables `menu` (its title too) with every item in it and in its
 // sub-menus; nothing when `menu` is null.

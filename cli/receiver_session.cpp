@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "link/device_link.h"
-#include "link/packet_link.h"
-#include "platform/platform.h"
 #include "serial/serial_port.h"
 #include "session/device_messages.h"
 #include "session/device_session.h"
@@ -33,40 +31,41 @@ std::string portOpenProblem(const std::string& path, int error) {
     }
 }
 
+namespace {
+
+std::optional<LinkSession::Simulation> simulationOf(const CliOptions& options) {
+    if (!options.simulate)
+        return std::nullopt;
+    return LinkSession::Simulation{*options.simulate};
+}
+
+}  // namespace
+
 ReceiverSession::ReceiverSession(const CliOptions& options, AppSettings settings,
                                  std::string settingsPath, std::ostream& err)
     : options_(options),
       settings_(std::move(settings)),
       settingsPath_(std::move(settingsPath)),
-      err_(err) {}
+      err_(err),
+      link_(simulationOf(options)) {}
 
 ReceiverSession::~ReceiverSession() {
     end();
 }
 
 bool ReceiverSession::begin() {
-    serialInit();
-    serialSetByteHandler(linkReceiveByte);
-    linkResetReceiver();
-    serialSetPortDevice(1, settings_.com1Device);
-    serialSetPortDevice(2, settings_.com2Device);
-    begun_ = true;
-    if (options_.simulate) {
-        simulator_ = std::make_unique<VirtualReceiver>(sim::presetForProduct(*options_.simulate));
-        if (!simulator_->start()) {
-            err_ << "The virtual receiver cannot start: " << simulator_->error() << '\n';
-            return false;
-        }
-        // The virtual receiver needs none of the pauses a real one is given
-        // around a rate change.
-        platformSetSleepHook([](uint32_t) {});
-        serialSetPortDevice(1, simulator_->slavePath());
+    std::string error;
+    if (!link_.begin(error)) {
+        err_ << error << '\n';
+        return false;
+    }
+    const bool pathGiven = !options_.simulate && !options_.port.empty() && options_.port != "1" &&
+                           options_.port != "2";
+    link_.setPortDevices(pathGiven ? options_.port : settings_.com1Device, settings_.com2Device);
+    if (options_.simulate || pathGiven) {
         chosenPort_ = 1;
-    } else if (options_.port == "1" || options_.port == "2") {
-        chosenPort_ = static_cast<uint8_t>(options_.port[0] - '0');
     } else if (!options_.port.empty()) {
-        serialSetPortDevice(1, options_.port);
-        chosenPort_ = 1;
+        chosenPort_ = static_cast<uint8_t>(options_.port[0] - '0');
     } else {
         chosenPort_ = settings_.commPort;
     }
@@ -79,13 +78,13 @@ std::vector<uint8_t> ReceiverSession::portsToSearch() const {
     if (numbered) {
         // Auto Detect moves to port 1 from any number other than 1, so a
         // stored number that names no port still leads to port 1.
-        return {chosenPort_, static_cast<uint8_t>(chosenPort_ == 1 ? 2 : 1)};
+        return {chosenPort_, LinkSession::otherPort(chosenPort_)};
     }
     return {chosenPort_};
 }
 
 std::string ReceiverSession::devicePath(uint8_t port) const {
-    return serialPortDevice(port);
+    return link_.devicePath(port);
 }
 
 uint8_t ReceiverSession::baudChoice() const {
@@ -94,14 +93,12 @@ uint8_t ReceiverSession::baudChoice() const {
 
 bool ReceiverSession::openPort(uint8_t port) {
     chosenPort_ = port;  // the port in use from now on, as a click on its button makes it
-    serialClose();
     if (port != 1 && port != 2) {
+        link_.openPort(port);
         showDeviceMessage(DeviceMessage::InvalidPort);
         return false;
     }
-    const bool opened = serialOpen(port) != 0;
-    linkResetReceiver();
-    if (!opened) {
+    if (!link_.openPort(port)) {
         err_ << portOpenProblem(devicePath(port), serialLastOpenError()) << '\n';
         return false;
     }
@@ -122,19 +119,9 @@ bool ReceiverSession::identify(Identity& identity) {
 }
 
 void ReceiverSession::end() {
-    if (!begun_) {
-        return;
-    }
-    begun_ = false;
-    const uint8_t rate = serialBaudIndex();
-    serialClose();
-    serialShutdown();
-    linkResetReceiver();
-    if (simulator_) {
-        simulator_->stop();
-        simulator_.reset();
-        platformSetSleepHook(nullptr);
-    } else if (portWasOpen_) {
-        settingsSaveAutoBaudRate(rate, settingsPath_);
+    const std::optional<uint8_t> rate = link_.end();
+    if (rate && portWasOpen_) {
+        portWasOpen_ = false;
+        settingsSaveAutoBaudRate(*rate, settingsPath_);
     }
 }

@@ -1,6 +1,6 @@
-// One use of the serial link by a command: the port (or a built-in virtual
-// receiver on a pseudo-terminal), the search for the receiver, and the
-// tear-down that remembers the rate the link ran at.
+// One use of the serial link by a command of the CLI, over the shared link
+// session: which port the options name, the search for the receiver, and
+// the tear-down that stores the rate the link ran at.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "catalogue/product_catalogue.h"
+#include "cli/cli_options.h"
+#include "session/link_session.h"
 #include "settings/app_settings.h"
-#include "sim/virtual_receiver.h"
 
 // What the receiver said about itself.
 struct Identity {
@@ -60,9 +60,8 @@ class ReceiverSession {
     AppSettings settings_;
     std::string settingsPath_;
     std::ostream& err_;
-    std::unique_ptr<VirtualReceiver> simulator_;
+    LinkSession link_;
     uint8_t chosenPort_ = 1;
-    bool begun_ = false;
     bool portWasOpen_ = false;
 };
 

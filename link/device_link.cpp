@@ -21,6 +21,10 @@ void sendCommand(uint16_t command) {
     linkSendWord(PacketId::Command, command);
 }
 
+void sendListCommand() {
+    sendCommand(CommandId::ListBaudRates);
+}
+
 void acknowledge(uint16_t id) {
     linkSendWord(PacketId::Acknowledge, id);
 }
@@ -33,23 +37,22 @@ int32_t storeRateList(const Packet& list, uint32_t (&rates)[kMaxRates]) {
     return count;
 }
 
-// Waits, one pass per tick, until `answered` is true after a pass or
-// `kNoDataTicks` passes whose poll read nothing. Every waiting packet is
-// offered to `handle` in each pass, whatever the poll read, so that a reply
-// that came in one burst behind another packet is not left in the queue.
+// Waits, one pass per tick, until `handle` takes a packet as the answer or
+// `kNoDataTicks` passes whose poll read nothing (see RequestWait for
+// `resend`). Every waiting packet is offered to `handle` in each pass,
+// whatever the poll read, so that a reply that came in one burst behind
+// another packet is not left in the queue.
 template <typename Handle>
-bool pollForAnswer(Handle handle) {
-    TickPacer pacer;
-    uint32_t noData = 0;
+bool pollForAnswer(void (*resend)(), Handle handle) {
+    RequestWait wait(kNoDataTicks, resend);
     for (;;) {
-        pacer.beginPass();
-        if (serialPoll() <= 0)
-            ++noData;
-        const bool answered = takeWaitingUntil(handle);
-        pacer.endPass();
+        wait.beginPass();
+        wait.countPass(serialPoll() > 0);
+        const bool answered = wait.takeUntil(handle);
+        const bool waiting = wait.endPass();
         if (answered && !stopRequested())
             return true;
-        if (noData >= kNoDataTicks || pacer.exhausted())
+        if (!waiting)
             return false;
     }
 }
@@ -57,11 +60,11 @@ bool pollForAnswer(Handle handle) {
 // Polls while bytes keep coming and takes every waiting packet; true when one
 // of them had a payload. The pass's own tick is lowered first, so that a line
 // that never falls quiet ends the drain at the next tick instead of never.
-bool drainForAnswer() {
+bool drainForAnswer(RequestWait& wait) {
     tickClear();
     bool answered = false;
     while (serialPoll() > 0) {
-        takeWaitingUntil([&answered](const Packet& p) {
+        wait.takeUntil([&answered](const Packet& p) {
             answered = answered || p.length > 0;
             return false;
         });
@@ -83,19 +86,17 @@ bool onlyPresentRate(const uint32_t* rates, int32_t count) {
 }  // namespace
 
 int32_t deviceCheckLink() {
-    sendCommand(CommandId::ListBaudRates);
-    TickPacer pacer;
-    uint32_t noData = 0;
+    sendListCommand();
+    RequestWait wait(kNoDataTicks, sendListCommand);
     bool answered = false;
     while (!answered) {
-        pacer.beginPass();
-        if (serialBytesWaiting() > 0) {
-            answered = drainForAnswer();
-        } else if (++noData == kRepeatAtTick) {
-            sendCommand(CommandId::ListBaudRates);
-        }
-        pacer.endPass();
-        if (noData >= kNoDataTicks || pacer.exhausted())
+        wait.beginPass();
+        const bool bytes = serialBytesWaiting() > 0;
+        if (bytes)
+            answered = drainForAnswer(wait);
+        if (wait.countPass(bytes) && wait.idlePasses() == kRepeatAtTick)
+            sendListCommand();
+        if (!wait.endPass())
             break;
     }
     return answered && !stopRequested() ? 1 : 0;
@@ -115,8 +116,8 @@ int32_t deviceProbeBaudRates() {
 
 int32_t deviceListBaudRates(uint32_t (&rates)[kMaxRates], int32_t& count) {
     count = 0;
-    sendCommand(CommandId::ListBaudRates);
-    const bool received = pollForAnswer([&](const Packet& p) {
+    sendListCommand();
+    const bool received = pollForAnswer(sendListCommand, [&](const Packet& p) {
         if (p.length == 0 || p.id != PacketId::BaudRateList)
             return false;
         acknowledge(PacketId::BaudRateList);
@@ -133,8 +134,9 @@ int32_t deviceChangeBaudRate(uint32_t rate) {
     const uint8_t request[4] = {static_cast<uint8_t>(rate), static_cast<uint8_t>(rate >> 8),
                                 static_cast<uint8_t>(rate >> 16), static_cast<uint8_t>(rate >> 24)};
     linkSendPacket(PacketId::BaudChangeRequest, request, sizeof request);
+    // Asked for only once the link has answered: no screen to outwait.
     const bool agreed = pollForAnswer(
-        [](const Packet& p) { return p.length > 0 && p.id == PacketId::BaudChangeReply; });
+        nullptr, [](const Packet& p) { return p.length > 0 && p.id == PacketId::BaudChangeReply; });
     if (!agreed)
         return 0;
     acknowledge(PacketId::BaudChangeReply);

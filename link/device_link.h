@@ -14,7 +14,9 @@ constexpr int32_t kMaxRates = 16;
 
 // Sends the rate-list command and waits for any packet with a non-empty
 // payload: 50 ticks without waiting bytes end it, and the command is sent
-// once more after 40 such ticks.
+// once more after 40 such ticks. A screen the device is still sending is no
+// answer: it is waited out and the command sent afresh (RequestWait), here
+// and in the rate-list request and the product query.
 int32_t deviceCheckLink();
 // deviceCheckLink at the current rate, then with the port at 9600, 19200,
 // 38400, 57600 and 115200 in turn; the port stays at the rate that answered

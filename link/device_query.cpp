@@ -34,23 +34,26 @@ void takeProductReply(const Packet& reply, DeviceInfo& info, char* versionText,
         std::snprintf(versionText, versionTextSize, "%2.2f", version * 0.01);
 }
 
+void sendProductQuery() {
+    const uint8_t request[1] = {0};
+    linkSendPacket(PacketId::ProductQuery, request, sizeof request);
+}
+
 }  // namespace
 
 uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize,
                            uint16_t* productId) {
-    const uint8_t request[1] = {0};
-    linkSendPacket(PacketId::ProductQuery, request, sizeof request);
-    TickPacer pacer;
-    uint32_t noData = 0;
+    sendProductQuery();
+    RequestWait wait(kNoDataTicks, sendProductQuery);
     bool answered = false;
     for (;;) {
-        pacer.beginPass();
-        if (serialPoll() <= 0) {
-            ++noData;
-        } else {
+        wait.beginPass();
+        const bool bytes = serialPoll() > 0;
+        wait.countPass(bytes);
+        if (bytes) {
             // Every waiting packet is taken; only a product reply counts, and
             // a later reply in the same pass wins.
-            takeWaitingUntil([&](const Packet& p) {
+            wait.takeUntil([&](const Packet& p) {
                 if (p.length > 0 && p.id == PacketId::ProductReply) {
                     takeProductReply(p, info, versionText, versionTextSize, productId);
                     answered = true;
@@ -58,10 +61,10 @@ uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTe
                 return false;
             });
         }
-        pacer.endPass();
+        const bool waiting = wait.endPass();
         if (answered && !stopRequested())
             return 0;
-        if (noData >= kNoDataTicks || pacer.exhausted())
+        if (!waiting)
             return 1;
     }
 }

@@ -14,6 +14,7 @@
 // The product ID the device reported goes to `productId` when one is given,
 // also for IDs outside the catalogue.
 // Returns 0 when the device answered, 1 when 400 ticks passed whose poll read
-// nothing (2 s; also without a port). The request is sent once.
+// nothing (2 s; also without a port). The request is sent once, and again
+// after a screen that the device was still sending (RequestWait).
 uint8_t deviceQueryProduct(DeviceInfo& info, char* versionText, size_t versionTextSize,
                            uint16_t* productId = nullptr);

@@ -1,5 +1,5 @@
 # Reads the release history that the About dialog shows
-# (app/version_history.cpp: a heading "Version X.Y.Z:\t(MM-DD-YYYY)" and a
+# (window/version_history.cpp: a heading "Version X.Y.Z:\t(MM-DD-YYYY)" and a
 # few lines per release, newest first), so that the AppStream metadata, the
 # package's changelog and the manual pages follow that one history.
 #

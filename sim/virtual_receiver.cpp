@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <random>
 
 #include "sim/line_speed.h"
@@ -28,7 +29,10 @@ using namespace std::chrono_literals;
 // How long the receiver waits for the host to follow a rate change it agreed to.
 constexpr auto RateSwitchGrace = 1s;
 constexpr auto IdlePoll = 20ms;
-constexpr size_t PacedSlice = 16;
+// Paced output goes out in slices of at most 4 ms of line time, so that a
+// host polling every 5 ms finds data on each tick, as from a UART that sends
+// without pauses.
+constexpr uint32_t PacedSlicesPerSecond = 250;
 constexpr auto DrainLimit = 2s;
 constexpr auto DrainPoll = 5ms;
 constexpr auto DrainUnseen = 300ms;
@@ -60,6 +64,8 @@ struct VirtualReceiver::Engine {
     int wake = -1;
     std::atomic<bool> stopping{false};
     wire::FrameDecoder decoder;
+    std::deque<uint8_t> input;   // read from the line, not yet decoded
+    bool sendingScreen = false;  // hears nothing meanwhile
     uint32_t rate = 0;
     bool switchPending = false;
     uint32_t pendingRate = 0;
@@ -79,6 +85,9 @@ struct VirtualReceiver::Engine {
     void publishRate(uint32_t newRate);
     void checkPendingSwitch(uint32_t line);
     void readLine(uint32_t line);
+    bool readInput();
+    void decodeInput(uint32_t line);
+    void ignoreWhileSending();
     void onFrame(const wire::Frame& frame, uint32_t line);
     void onCommand(uint16_t command);
     void onRateChangeRequest(const std::vector<uint8_t>& payload);
@@ -177,24 +186,47 @@ void VirtualReceiver::Engine::checkPendingSwitch(uint32_t line) {
 }
 
 void VirtualReceiver::Engine::readLine(uint32_t line) {
+    if (readInput()) {
+        decodeInput(line);
+    }
+}
+
+bool VirtualReceiver::Engine::readInput() {
     uint8_t buffer[4096];
-    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    const ssize_t n = master >= 0 ? ::read(master, buffer, sizeof buffer) : 0;
     if (n <= 0) {
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             pause(IdlePoll);  // nobody on the slave side: do not spin
         }
-        return;
+        return false;
     }
+    input.insert(input.end(), buffer, buffer + n);
+    return true;
+}
+
+// Byte by byte, so that a frame that starts the screen leaves the bytes
+// behind it to be decoded, in order, while the screen goes out.
+void VirtualReceiver::Engine::decodeInput(uint32_t line) {
     wire::Frame frame;
-    for (ssize_t i = 0; i < n; ++i) {
-        if (decoder.feed(buffer[i], frame)) {
+    while (!input.empty()) {
+        const uint8_t byte = input.front();
+        input.pop_front();
+        if (decoder.feed(byte, frame)) {
             onFrame(frame, line);
         }
     }
 }
 
+// A receiver sending its screen does not listen: what arrives meanwhile is
+// logged as not heard, and never answered.
+void VirtualReceiver::Engine::ignoreWhileSending() {
+    while (readInput()) {
+    }
+    decodeInput(lineRate());
+}
+
 void VirtualReceiver::Engine::onFrame(const wire::Frame& frame, uint32_t line) {
-    const bool heard = frame.checksumOk && ratesAgree(line, rate);
+    const bool heard = !sendingScreen && frame.checksumOk && ratesAgree(line, rate);
     {
         std::lock_guard lock(owner.mutex_);
         owner.log_.push_back(
@@ -317,8 +349,9 @@ bool VirtualReceiver::Engine::writeAll(const uint8_t* data, size_t size) {
     }
     paceClock = std::max(paceClock, Clock::now());
     const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / std::max<uint32_t>(rate, 1));
-    for (size_t done = 0; done < size; done += PacedSlice) {
-        const size_t slice = std::min(PacedSlice, size - done);
+    const size_t sliceBytes = std::max<size_t>(1, rate / 10 / PacedSlicesPerSecond);
+    for (size_t done = 0; done < size; done += sliceBytes) {
+        const size_t slice = std::min(sliceBytes, size - done);
         if (!writeSome(data + done, slice)) {
             return false;
         }
@@ -389,13 +422,14 @@ void VirtualReceiver::Engine::sendScreen() {
     if (config.screen.screenType == 0) {
         return;  // this product's screen cannot be captured
     }
+    sendingScreen = true;
     bool first = true;
-    if (!sendRecord(headerRecord(config.screen, screen.geometry), first) ||
-        config.faults.stopAfterHeader) {
-        return;
-    }
-    if (!sendShortRecords(first) || !sendOddRecords(first) || !sendPalette(first) ||
-        !sendPixelChunks(first)) {
+    const bool whole = sendRecord(headerRecord(config.screen, screen.geometry), first) &&
+                       !config.faults.stopAfterHeader && sendShortRecords(first) &&
+                       sendOddRecords(first) && sendPalette(first) && sendPixelChunks(first);
+    ignoreWhileSending();
+    sendingScreen = false;
+    if (!whole) {
         return;
     }
     {
@@ -412,6 +446,7 @@ bool VirtualReceiver::Engine::sendRecord(const std::vector<uint8_t>& payload, bo
         return false;
     }
     first = false;
+    ignoreWhileSending();
     return send(wire::packet::ScreenRecord, payload, checksumError);
 }
 

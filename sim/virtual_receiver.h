@@ -21,6 +21,10 @@
 // without pausing after the acknowledgement may destroy that
 // acknowledgement before the receiver reads it, as on a real line.)
 //
+// While it sends its screen the receiver hears nothing: packets that arrive
+// meanwhile are logged as not heard and never answered, so a host that
+// stopped a capture half-way meets a receiver that finishes its screen first.
+//
 // Screen. Config::picture is what the device shows: one palette index per
 // pixel, top row first. The receiver turns it into the raw picture that such
 // a device sends (orientation, raw bits per pixel, value map, and the inverse

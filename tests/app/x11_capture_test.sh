@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The window program on a real X display (Xvfb): started with --simulate and
-# Auto Save on, Alt+D downloads the virtual receiver's screen into a bitmap
-# that shows exactly its picture; Escape closes the window, which saves the
-# settings with the rate the link ran at. A second run is ended by SIGTERM
-# during its download: no file, the settings saved.
+# Auto Save on, its window asks for a fixed frame with a close box only;
+# Alt+D downloads the virtual receiver's screen into a bitmap that shows
+# exactly its picture; Escape closes the window, which saves the settings but
+# leaves the stored port and rate of the real receiver alone. A second run is
+# ended by SIGTERM during its download: no file, the settings saved.
 #   x11_capture_test.sh LUMAGRAB PICTURE_CHECK SCREENSHOT_DIR
 set -euo pipefail
 lumagrab=$1
@@ -37,7 +38,9 @@ REGEDIT4
 
 [HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\GPSLumagrab]
 "OutputPath"="$work/out"
+"CommPort"=dword:00000002
 "BaudRate"=dword:00000006
+"AutoBaudRate"=dword:00000003
 "AutoSave"=hex:01
 REG
 
@@ -66,6 +69,12 @@ wait_for_exit() {
 
 start_and_download
 
+# Move and close, nothing else: Motif functions move (4) and close (32);
+# decorations border (2), title (8) and menu (16), without resize handles
+# (4), minimise (32) or maximise (64).
+hints=$(xprop -id "$window" _MOTIF_WM_HINTS)
+[[ $hints == *"= 0x3, 0x24, 0x1a, 0x0, 0x0" ]] || fail "the frame asked for: $hints"
+
 # Pictures of the window while the download runs (the last one taken before
 # the file appeared is kept), then the file.
 shot=$screenshots/x11_download.png
@@ -88,19 +97,20 @@ xdotool key Escape
 escaped=$(date +%s%N)
 wait_for_exit Escape
 closed=$ended
-grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved: $(cat "$store")"
+grep -q '^"AutoBaudRate"=dword:00000003' "$store" || fail "stored rate changed: $(cat "$store")"
+grep -q '^"CommPort"=dword:00000002' "$store" || fail "stored port changed: $(cat "$store")"
 grep -q '^"AutoSave"=hex:01' "$store" || fail "Auto Save not kept: $(cat "$store")"
 
 # SIGTERM during a download.
 rm -f "$work"/out/*.bmp
-sed -i 's/^"AutoBaudRate"=.*/"AutoBaudRate"=dword:00000000/' "$store"
+sed -i '/^"AutoName"=/d' "$store"
 start_and_download
 sleep 2
 kill -TERM "$app_pid"
 termed=$(date +%s%N)
 wait_for_exit SIGTERM
 compgen -G "$work/out/*.bmp" >/dev/null && fail "a file was written after SIGTERM"
-grep -q '^"AutoBaudRate"=dword:00000006' "$store" || fail "rate not saved on SIGTERM: $(cat "$store")"
+grep -q '^"AutoName"=hex:01' "$store" || fail "settings not saved on SIGTERM: $(cat "$store")"
 
 echo "x11_capture_test: captured ${bitmaps[0]##*/} ${download_ms} ms after Alt+D;" \
   "closed $(((closed - escaped) / 1000000)) ms after Escape;" \

@@ -260,11 +260,14 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
     }
 }
 
-// A signal during a paced transfer (this one would take over a minute) ends
-// it at once: no message, no file, the rate still remembered.
+// A signal during a paced transfer (this one takes about 3 s) ends it at
+// once: no message, no file, the rate still remembered. The receiver goes on
+// sending its screen, deaf meanwhile, and the next command finds it once it
+// is done.
 TEST_F(CliAgainstReceiver, AStopRequestEndsACaptureQuietlyWithTheSignalsStatus) {
     remember(4, 0);
-    sim::Config config = sim::presetForProduct(144);
+    sim::Config config = sim::presetForProduct(95);
+    config.picture = sim::makeTestPattern(sim::Pattern::Bars, 160, 128, 2);
     config.pace = true;
     auto sim = receiver(config);
     const std::string shots = dir.file("shots");
@@ -283,9 +286,16 @@ TEST_F(CliAgainstReceiver, AStopRequestEndsACaptureQuietlyWithTheSignalsStatus) 
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(fileExists(shots) && !std::filesystem::is_empty(shots)) << "no file, no temporary";
     EXPECT_EQ(settingsRead(store).autoBaudRate, 2) << "the port's rate, stored on the way out";
-    auto next = receiver(sim::presetForProduct(95));
-    EXPECT_EQ(run({"--port", next->slavePath(), "query"}).exit, ExitDone)
-        << "the next command starts afresh";
+    sim->clearLog();
+    const Outcome next = run({"--port", sim->slavePath(), "query"});
+    EXPECT_EQ(next.exit, ExitDone) << next.err;
+    EXPECT_EQ(valueOf(next.out, "Product ID"), "95");
+    const std::vector<sim::LoggedPacket> log = sim->packets();
+    ASSERT_FALSE(log.empty());
+    EXPECT_FALSE(log.front().heard) << "the next command began while the screen was still coming";
+    EXPECT_TRUE(std::all_of(log.begin(), log.end(), [](const auto& p) {
+        return p.lineRate == 9600;
+    })) << "found at once, without probing other rates";
 }
 
 TEST_F(CliAgainstReceiver, PortThatCannotBeOpenedSaysWhy) {

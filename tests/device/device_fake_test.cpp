@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -230,6 +231,22 @@ TEST_F(DeviceFakeTest, CheckLinkEndsOnLineErrorsAndOnALineThatNeverFallsQuiet) {
     EXPECT_EQ(deviceCheckLink(), 0);
     EXPECT_GE(ticks.count(), 50u);
     EXPECT_LE(ticks.count(), 2001u);
+
+    // Screen records that never stop: waited for 3 minutes, or until a stop
+    // request, and the request is not sent again.
+    for (const uint64_t stopAt : {0, 3000}) {
+        restartTicks();
+        fake.device.writes.clear();
+        tickSetManualHook([&](uint64_t tick) {
+            fake.device.feed(frameOf(69, {0, 1, 2}));
+            if (tick == stopAt)
+                stopRequest();
+        });
+        EXPECT_EQ(deviceCheckLink(), 0);
+        EXPECT_EQ(ticks.count(), stopAt ? stopAt : 36000u);
+        EXPECT_EQ(sent(kListCommand), 1u);
+        stopClear();
+    }
 }
 
 // --- Rate list --------------------------------------------------------------------
@@ -331,6 +348,63 @@ TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSi
         EXPECT_EQ(deviceSetDesiredBaudRate(choice, autoRate), 0) << "even at the port's index 0";
     EXPECT_TRUE(fake.device.writes.empty());
     EXPECT_EQ(autoRate, 6);
+}
+
+// --- A screen still coming -------------------------------------------------------------
+
+// A receiver still sending the screen of a stopped capture loses the
+// request. Its records, one every third tick for longer than the 10 s cap,
+// are not the answer, and their idle ticks do not count; 50 quiet ticks after
+// the last one the request goes out again, and its answer is taken.
+TEST_F(DeviceFakeTest, AScreenStillComingIsWaitedOutAndTheRequestSentAgain) {
+    const Bytes record = frameOf(69, Bytes(40, 0x10));
+    constexpr uint64_t kStreamEnd = 3000;
+    uint32_t rates[kMaxRates] = {};
+    int32_t count = 0;
+    const struct {
+        const char* what;
+        Bytes request;
+        Bytes reply;
+        std::function<int32_t()> operation;
+        int32_t answered;
+    } rows[] = {
+        {"link check", kListCommand, kOtherPacket, [] { return deviceCheckLink(); }, 1},
+        {"product query", kProductQuery, productReply(7, 100),
+         [] { return int32_t{query().result}; }, 0},
+        {"rate list", kListCommand, frameOf(252, ratePayload({9600})),
+         [&] { return deviceListBaudRates(rates, count); }, 1},
+    };
+    uint64_t lastRecord = 0;
+    std::vector<std::pair<Bytes, uint64_t>> sent;
+    const auto answerWrites = fake.device.onWrite;
+    fake.device.onWrite = [&](const Bytes& written) {
+        sent.emplace_back(written, tickManualCount());
+        answerWrites(written);
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        restartTicks();
+        answer(row.request, row.reply, 2);
+        tickSetManualHook([&](uint64_t tick) {
+            if (tick % 3 == 1 && tick < kStreamEnd) {
+                fake.device.feed(record);
+                lastRecord = tick;
+            }
+        });
+        sent.clear();
+        EXPECT_EQ(row.operation(), row.answered);
+        ASSERT_GE(sent.size(), 2u);
+        EXPECT_EQ(sent[0], std::make_pair(row.request, uint64_t{0}));
+        EXPECT_EQ(sent[1], std::make_pair(row.request, lastRecord + 50));
+    }
+    EXPECT_EQ(count, 1) << "the list was taken";
+
+    // Behind another packet, a screen record is a packet like any other.
+    restartTicks();
+    sent.clear();
+    answer(kListCommand, join({frameOf(6, {}), record}));
+    EXPECT_EQ(deviceCheckLink(), 1);
+    EXPECT_EQ(sent.size(), 1u);
 }
 
 // --- Stopping -------------------------------------------------------------------------

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks of what `cmake --install` and the Debian package deliver.
+# Checks of what `cmake --install` and the Debian packages deliver.
 #   install_checks.sh CHECK
 # with BUILD_DIR, VERSION, APP_ID and PACKAGE_DIR from the environment
 # (tests/install/CMakeLists.txt). Exit 77: the check's tool is missing.
@@ -7,7 +7,8 @@ set -euo pipefail
 
 check=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+started=()  # processes to end on exit
+trap 'kill "${started[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 mkdir -p "$HOME"
 
@@ -16,28 +17,34 @@ fail() {
     exit 1
 }
 
-# The files a tree installed under PREFIX (relative, no leading slash) holds.
-expected_files() {
-    local p=$1 size page
-    printf '%s\n' "$p/bin/lumagrab" "$p/bin/lumagrab-cli" "$p/bin/lumagrab-sim" \
-        "$p/share/applications/$APP_ID.desktop" "$p/share/metainfo/$APP_ID.metainfo.xml" \
-        "$p/share/bash-completion/completions/lumagrab-cli" \
-        "$p/share/doc/lumagrab/changelog.gz" "$p/share/doc/lumagrab/copyright"
+# The files of each package installed under PREFIX (relative, no leading
+# slash): cli_files for lumagrab-cli, app_files for lumagrab.
+cli_files() {
+    printf '%s\n' "$1/bin/lumagrab-cli" "$1/bin/lumagrab-sim" \
+        "$1/share/bash-completion/completions/lumagrab-cli" \
+        "$1/share/doc/lumagrab-cli/changelog.gz" "$1/share/doc/lumagrab-cli/copyright" \
+        "$1/share/man/man1/lumagrab-cli.1.gz" "$1/share/man/man1/lumagrab-sim.1.gz"
+}
+app_files() {
+    local size
+    printf '%s\n' "$1/bin/lumagrab" "$1/share/man/man1/lumagrab.1.gz" \
+        "$1/share/applications/$APP_ID.desktop" "$1/share/metainfo/$APP_ID.metainfo.xml" \
+        "$1/share/doc/lumagrab/changelog.gz" "$1/share/doc/lumagrab/copyright"
     for size in 16 32 48 64 128 256; do
-        echo "$p/share/icons/hicolor/${size}x$size/apps/$APP_ID.png"
-    done
-    for page in lumagrab lumagrab-cli lumagrab-sim; do
-        echo "$p/share/man/man1/$page.1.gz"
+        echo "$1/share/icons/hicolor/${size}x$size/apps/$APP_ID.png"
     done
 }
 
-# ROOT holds exactly the expected files under PREFIX, programs executable.
+# ROOT holds exactly the files the listings give for PREFIX, programs
+# executable: check_tree ROOT PREFIX LISTING...
 check_tree() {
-    local root=$1 prefix=$2
-    diff <(expected_files "$prefix" | sort) <(cd "$root" && find . ! -type d | sed 's|^\./||' | sort) ||
+    local root=$1 prefix=$2 listing program
+    shift 2
+    diff <(for listing; do "$listing" "$prefix"; done | sort) \
+        <(cd "$root" && find . ! -type d | sed 's|^\./||' | sort) ||
         fail "the installed files differ from the list above (< expected, > found)"
-    for program in lumagrab lumagrab-cli lumagrab-sim; do
-        [[ -x $root/$prefix/bin/$program ]] || fail "$program is not executable"
+    for program in "$root/$prefix"/bin/*; do
+        [[ -x $program ]] || fail "$program is not executable"
     done
 }
 
@@ -82,14 +89,43 @@ expect_completion() {
 }
 
 deb_file() {
-    echo "$PACKAGE_DIR/lumagrab_${VERSION}_$(dpkg --print-architecture).deb"
+    echo "$PACKAGE_DIR/${1}_${VERSION}_$(dpkg --print-architecture).deb"
+}
+
+# Each package unpacked into $work/PACKAGE, as dpkg would install it.
+unpack_packages() {
+    local package
+    for package in lumagrab-cli lumagrab; do
+        dpkg-deb -x "$(deb_file $package)" "$work/$package"
+    done
+}
+
+# The hardening of cmake/lumagrab_hardening.cmake, as the ELF program FILE
+# shows it: position-independent, GOT read-only and bound at start-up, stack
+# protector and fortified calls linked in, and every object compiled with
+# the protections (the switches each recorded).
+check_hardening() {
+    local file=$1 dynamic symbols switches flag
+    readelf -hW "$file" | grep -q 'Type: *DYN' || fail "$file is not position-independent"
+    dynamic=$(readelf -dW "$file")
+    grep -q 'FLAGS_1.*PIE' <<<"$dynamic" || fail "$file is not a PIE"
+    grep -qE 'FLAGS.*(BIND_NOW| NOW)' <<<"$dynamic" || fail "$file is not linked with -z now"
+    readelf -lW "$file" | grep -q GNU_RELRO || fail "$file is not linked with -z relro"
+    symbols=$(readelf --dyn-syms -W "$file" | awk '{ sub(/@.*/, "", $8); print $8 }')
+    grep -qx __stack_chk_fail <<<"$symbols" || fail "$file has no stack protector"
+    grep -qE '^__[a-z0-9_]+_chk$' <<<"$symbols" || fail "$file calls no fortified function"
+    switches=$(readelf -p .GCC.command.line "$file" 2>/dev/null | sed -n 's/^ *\[ *[0-9a-f]*\] *//p')
+    [[ -n $switches ]] || fail "$file records no compiler switches"
+    for flag in -fstack-protector-strong -fstack-clash-protection -fcf-protection; do
+        ! grep -qv -- "$flag" <<<"$switches" || fail "$file has objects built without $flag"
+    done
 }
 
 case $check in
 tree)
     # A prefix other than /usr and /usr/local, to show it is honoured.
     install_into "$work/root" opt/lumagrab
-    check_tree "$work/root" opt/lumagrab
+    check_tree "$work/root" opt/lumagrab cli_files app_files
     check_icon_sizes "$work/root/opt/lumagrab"
     [[ $("$work/root/opt/lumagrab/bin/lumagrab-cli" --version) == "lumagrab-cli $VERSION" ]] ||
         fail "the installed lumagrab-cli does not report version $VERSION"
@@ -100,7 +136,9 @@ validators)
     desktop=$share/applications/$APP_ID.desktop
     metainfo=$share/metainfo/$APP_ID.metainfo.xml
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
+    # Also with the network: the metadata names no address for it to check.
     appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the metadata"
+    appstreamcli validate "$metainfo" || fail "appstreamcli rejects the metadata when it may look online"
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     [[ -f $share/icons/hicolor/48x48/apps/$icon.png ]] || fail "no icon named $icon"
     grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" ||
@@ -108,6 +146,25 @@ validators)
     newest=$(grep -m1 -o '<release version="[^"]*"' "$metainfo")
     [[ $newest == "<release version=\"$VERSION\"" ]] ||
         fail "the newest release in the metadata is $newest, the project is $VERSION"
+    zcat "$share/doc/lumagrab/changelog.gz" >"$work/changelog"
+    warnings=$(dpkg-parsechangelog -l "$work/changelog" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "dpkg-parsechangelog warns about the changelog: $warnings"
+    ;;
+window_class)
+    # A dock groups the window with its launcher by the window's class.
+    install_into "$work/root" usr
+    want=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$APP_ID.desktop")
+    export DISPLAY=:$((500 + RANDOM % 400)) QT_QPA_PLATFORM=xcb
+    Xvfb "$DISPLAY" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    started+=($!)
+    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+    "$work/root/usr/bin/lumagrab" --simulate &
+    started+=($!)
+    window=$(timeout 10 xdotool search --sync --onlyvisible --name '^GPS Lumagrab$' | head -n 1) || true
+    [[ -n $window ]] || fail "the window program shows no window"
+    class=$(xprop -id "$window" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\(.*\)"$/\1/p')
+    [[ -n $want && $class == "$want" ]] ||
+        fail "the window's class is '$class', the desktop entry's StartupWMClass '$want'"
     ;;
 manual_pages)
     install_into "$work/root" usr
@@ -154,28 +211,47 @@ completion)
 package_build)
     rm -rf "$PACKAGE_DIR"
     cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$PACKAGE_DIR" >/dev/null
-    [[ -f $(deb_file) ]] || fail "no $(deb_file)"
+    for package in lumagrab-cli lumagrab; do
+        [[ -f $(deb_file $package) ]] || fail "no $(deb_file $package)"
+    done
     ;;
 package_contents)
-    deb=$(deb_file)
-    dpkg-deb -x "$deb" "$work/root"
-    check_tree "$work/root" usr
-    field() { dpkg-deb -f "$deb" "$1"; }
-    [[ $(field Package) == lumagrab && $(field Version) == "$VERSION" && $(field Section) == utils ]] ||
-        fail "package, version or section is wrong: $(field Package) $(field Version) $(field Section)"
-    [[ $(field Maintainer) == "GPS Lumagrab"* ]] || fail "maintainer is '$(field Maintainer)'"
-    for library in libqt6widgets6 libpng16-16 libc6; do
-        [[ $(field Depends) == *"$library "* ]] || fail "Depends lacks $library: $(field Depends)"
+    unpack_packages
+    check_tree "$work/lumagrab-cli" usr cli_files
+    check_tree "$work/lumagrab" usr app_files
+    for package in lumagrab-cli lumagrab; do
+        deb=$(deb_file $package)
+        field() { dpkg-deb -f "$deb" "$1"; }
+        [[ $(field Package) == "$package" && $(field Version) == "$VERSION" && $(field Section) == utils ]] ||
+            fail "package, version or section is wrong: $(field Package) $(field Version) $(field Section)"
+        [[ $(field Maintainer) == "The GPS Lumagrab developers" ]] || fail "maintainer is '$(field Maintainer)'"
     done
-    out=$("$work/root/usr/bin/lumagrab-cli" --simulate -q -d "$work/shots" capture)
+    depends=$(dpkg-deb -f "$(deb_file lumagrab-cli)" Depends)
+    for library in libpng16-16 libc6; do
+        [[ $depends == *"$library "* ]] || fail "lumagrab-cli's Depends lacks $library: $depends"
+    done
+    [[ ${depends,,} != *qt* ]] || fail "lumagrab-cli depends on Qt: $depends"
+    depends=$(dpkg-deb -f "$(deb_file lumagrab)" Depends)
+    for library in libqt6widgets6 "lumagrab-cli (= $VERSION)"; do
+        [[ $depends == *"$library"* ]] || fail "lumagrab's Depends lacks $library: $depends"
+    done
+    cli=$work/lumagrab-cli/usr/bin
+    out=$("$cli/lumagrab-cli" --simulate -q -d "$work/shots" capture)
     saved=$(sed -n 's/^Saved: //p' <<<"$out")
     [[ -f $saved && $(head -c 2 "$saved") == BM ]] || fail "the unpacked lumagrab-cli saved no bitmap: $out"
-    [[ $(QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/lumagrab" --version) == "lumagrab $VERSION" ]] ||
+    grep -q "$VERSION" <<<"$("$cli/lumagrab-sim" --help)" || fail "the unpacked lumagrab-sim does not run"
+    [[ $(QT_QPA_PLATFORM=offscreen "$work/lumagrab/usr/bin/lumagrab" --version) == "lumagrab $VERSION" ]] ||
         fail "the unpacked lumagrab does not report version $VERSION"
+    ;;
+package_hardening)
+    unpack_packages
+    for program in "$work"/*/usr/bin/*; do
+        check_hardening "$program"
+    done
     ;;
 package_lintian)
     command -v lintian >/dev/null || { echo "lintian is not installed"; exit 77; }
-    lintian --fail-on error,warning "$(deb_file)"
+    lintian --fail-on error,warning "$(deb_file lumagrab-cli)" "$(deb_file lumagrab)"
     ;;
 *)
     fail "unknown check $check"

@@ -1,0 +1,435 @@
+// The Qt front end: it draws every description as described, forwards each
+// control and menu item by its command ID, and its boxes and dialogs show
+// what they are given. What the window does is tested without Qt
+// (tests/window); here only the drawing and the wiring.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "app/dialog_template.h"
+#include "app/lumagrab_app.h"
+#include "app/main_menu.h"
+#include "app/qt_main_dialog.h"
+#include "session/device_messages.h"
+#include "sim/virtual_receiver.h"
+#include "support/test_support.h"
+#include "window/dialog_templates.h"
+#include "window/settings_forms.h"
+
+namespace {
+
+// Calls `act` with the next modal dialog of type Dialog once it shows, from
+// the event loop that runs it; when none appears within a few seconds every
+// modal dialog is closed, so that the test fails instead of hanging.
+template <typename Dialog>
+void onNextModal(std::function<void(Dialog*)> act) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            timer->deleteLater();
+            timer->stop();
+            act(dialog);
+        } else if (++*tries > 500) {
+            timer->deleteLater();
+            timer->stop();
+            while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        }
+    });
+    timer->start(10);
+}
+
+bool saveScreenshot(QWidget* widget, const QString& name) {
+    QDir().mkpath(QStringLiteral(LUMAGRAB_SCREENSHOT_DIR));
+    return widget->grab().save(QStringLiteral(LUMAGRAB_SCREENSHOT_DIR "/%1.png").arg(name));
+}
+
+// The widget class and caption each kind of control is drawn with.
+const char* classOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::DefPushButton:
+        case ControlKind::PushButton:
+            return "QPushButton";
+        case ControlKind::GroupBox:
+            return "QGroupBox";
+        case ControlKind::AutoRadio:
+            return "QRadioButton";
+        case ControlKind::ProgressBar:
+            return "QProgressBar";
+        case ControlKind::PathEdit:
+            return "QLineEdit";
+        case ControlKind::HistoryView:
+            return "QPlainTextEdit";
+        case ControlKind::SortedList:
+            return "QListWidget";
+        case ControlKind::EditCombo:
+            return "QComboBox";
+        default:
+            return "QLabel";
+    }
+}
+
+QString captionOf(QWidget* w) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return QString();
+}
+
+// The first difference between the dialog and its description, or "".
+QString drawnUnlikeItsDescription(QDialog& dialog, const DialogTemplate& t) {
+    const DialogUnits units(dialog.font());
+    if (dialog.windowTitle() != QString::fromUtf8(t.caption))
+        return "caption " + dialog.windowTitle();
+    if (dialog.minimumSize() != dialog.maximumSize())
+        return "not of a fixed size";
+    if (dialog.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint))
+        return "a minimise, maximise or help box";
+    for (const ControlSpec& c : t.controls) {
+        if (c.id == kNoControlId)
+            continue;
+        QWidget* w = findControl<QWidget>(&dialog, c.id);
+        const QString where = QStringLiteral("control %1: ").arg(c.id);
+        if (!w)
+            return where + "missing";
+        if (QString(w->metaObject()->className()) != classOf(c.kind))
+            return where + w->metaObject()->className();
+        if (captionOf(w) != QString::fromUtf8(c.caption))
+            return where + captionOf(w);
+        if (w->geometry() != units.toPixels(c.x, c.y, c.width, c.height))
+            return where + "misplaced";
+        if (w->parentWidget()->size() != units.toPixels(t.width, t.height))
+            return where + "in a client area of the wrong size";
+        auto* button = qobject_cast<QPushButton*>(w);
+        if (button && button->isDefault() != (c.kind == ControlKind::DefPushButton))
+            return where + "default button wrong";
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label &&
+            bool(label->alignment() & Qt::AlignRight) != (c.kind == ControlKind::RightText))
+            return where + "aligned wrong";
+    }
+    return {};
+}
+
+// The main window with its events recorded instead of carried out.
+class RecordingMainDialog : public QtMainDialog {
+  public:
+    std::vector<int> forwarded;
+
+  protected:
+    void forward(int id) override { forwarded.push_back(id); }
+};
+
+}  // namespace
+
+class QtFrontEndTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void everyDescriptionIsDrawnAsDescribed() {
+        for (const DialogTemplate* t : allDialogTemplates()) {
+            QDialog dialog;
+            QMenuBar* bar = t->hasMenu ? buildMainMenu(&dialog, [](int) {}) : nullptr;
+            buildDialog(&dialog, *t, bar);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            const QString mismatch = drawnUnlikeItsDescription(dialog, *t);
+            QVERIFY2(mismatch.isEmpty(), qPrintable(QString(t->caption) + ": " + mismatch));
+            // Every character as wide as any other where the description asks.
+            const QFontMetrics metrics(dialog.font());
+            QCOMPARE(metrics.horizontalAdvance("i") == metrics.horizontalAdvance("W"),
+                     t->font.fixedPitch);
+            saveScreenshot(&dialog, QStringLiteral("dialog_%1").arg(t->id));
+        }
+    }
+
+    void menuBarIsDrawnAsDescribed() {
+        QDialog dialog;
+        QMenuBar* bar = buildMainMenu(&dialog, [](int) {});
+        std::vector<QList<QAction*>> open = {bar->actions()};
+        std::vector<int> at = {0};
+        for (const MenuEntry& entry : mainMenu()) {
+            if (entry.kind == MenuEntryKind::EndPopup) {
+                open.pop_back();
+                at.pop_back();
+                continue;
+            }
+            QAction* action = open.back().value(at.back()++);
+            QVERIFY(action);
+            QCOMPARE(action->isSeparator(), entry.kind == MenuEntryKind::Separator);
+            if (entry.kind == MenuEntryKind::Separator)
+                continue;
+            QCOMPARE(action->text(), QString::fromUtf8(entry.text));
+            QCOMPARE(action->isCheckable(), entry.kind == MenuEntryKind::CheckItem);
+            if (entry.kind == MenuEntryKind::Popup) {
+                open.push_back(action->menu()->actions());
+                at.push_back(0);
+            } else {
+                QCOMPARE(findMenuItem(bar, entry.id), action);
+            }
+        }
+        QCOMPARE(menuBarSubMenu(bar, kSettingsMenuPosition)->title(), QString("&Settings"));
+        QCOMPARE(
+            subMenuAt(menuBarSubMenu(bar, kSettingsMenuPosition), kBaudRateMenuPosition)->title(),
+            QString("Set &Baudrate"));
+    }
+
+    void everyControlAndMenuItemReachesItsCommand() {
+        RecordingMainDialog d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        std::vector<int> expected;
+        for (int id : {res::IDC_DOWNLOAD, res::IDC_QUERY_DEVICE, res::IDC_AUTO_DETECT,
+                       res::IDC_COM1, res::IDC_COM2, res::IDCANCEL}) {
+            findControl<QAbstractButton>(&d, id)->click();
+            expected.push_back(id);
+        }
+        QTest::keyClick(&d, Qt::Key_Escape);
+        d.close();
+        expected.insert(expected.end(), {res::IDCANCEL, res::IDCANCEL});
+        for (const MenuEntry& entry : mainMenu()) {
+            if (entry.id != 0) {
+                findMenuItem(d.menuBar(), entry.id)->trigger();
+                expected.push_back(entry.id);
+            }
+        }
+        QCOMPARE(d.forwarded, expected);
+        QVERIFY(d.isVisible());  // closing is the behaviour's to decide
+
+        // The view: a radio button unchecked whatever its group, a whole menu off.
+        d.checkControl(res::IDC_COM1, true);
+        d.checkControl(res::IDC_COM1, false);
+        QVERIFY(!findControl<QRadioButton>(&d, res::IDC_COM1)->isChecked());
+        d.enableMenu(kSettingsMenuPosition, false);
+        QVERIFY(!findMenuItem(d.menuBar(), res::ID_BAUD_AUTO)->isEnabled());
+        QVERIFY(!menuBarSubMenu(d.menuBar(), kSettingsMenuPosition)->menuAction()->isEnabled());
+    }
+
+    // Every line of every device message whole on one line of the box, its
+    // icon, the caption, OK only; the box belongs to the main window even
+    // while another dialog of it is open.
+    void messageBoxesKeepTheirLinesWholeAndBelongToTheMainWindow() {
+        RecordingMainDialog d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QMessageBox::Icon icons[] = {
+            QMessageBox::Warning,  QMessageBox::Warning,  QMessageBox::Information,
+            QMessageBox::NoIcon,   QMessageBox::Critical, QMessageBox::Critical,
+            QMessageBox::Critical, QMessageBox::Critical, QMessageBox::Critical,
+            QMessageBox::Critical, QMessageBox::Critical};
+        static_assert(std::size(icons) == size_t(DeviceMessage::Count));
+        for (int m = 0; m < int(DeviceMessage::Count); ++m) {
+            const QString text = QString::fromStdString(deviceMessageText(DeviceMessage(m)));
+            QString seen;
+            int lines = 0;
+            bool wholeWidth = false;
+            onNextModal<QMessageBox>([&](QMessageBox* box) {
+                auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+                const QFontMetrics metrics(label->font());
+                seen = QString("%1|%2|%3|%4|%5")
+                           .arg(box->text(), box->windowTitle())
+                           .arg(box->icon())
+                           .arg(box->parentWidget() == &d)
+                           .arg(box->buttons().size());
+                lines = qRound(double(label->contentsRect().height()) / metrics.lineSpacing());
+                int widest = 0;
+                for (const QString& line : text.split('\n'))
+                    widest = std::max(widest, metrics.horizontalAdvance(line));
+                wholeWidth = !label->wordWrap() && label->contentsRect().width() >= widest;
+                box->button(QMessageBox::Ok)->click();
+            });
+            QCOMPARE(d.showMessage(text.toStdString(), kMessageCaption,
+                                   deviceMessageStyle(DeviceMessage(m))),
+                     msgbox::IdOk);
+            QCOMPARE(seen, QString("%1|GPS Lumagrab|%2|1|1").arg(text).arg(icons[m]));
+            QCOMPARE(lines, int(text.count('\n')) + 1);
+            QVERIFY(wholeWidth);
+        }
+
+        bool ownedByWindow = false;
+        onNextModal<QDialog>([&](QDialog* about) {
+            onNextModal<QMessageBox>([&](QMessageBox* box) {
+                ownedByWindow = box->parentWidget() == &d;
+                box->button(QMessageBox::Ok)->click();
+            });
+            d.showMessage("Over another dialog", kMessageCaption, msgbox::IconStop);
+            about->reject();
+        });
+        d.showAbout("Version 1.0.0:\t(05-14-2024)\r\n");
+        QVERIFY(ownedByWindow);
+    }
+
+    void saveDialogOffersTheRequestAndShowsEachFilesDetails() {
+        TempDir dir;
+        RecordingMainDialog d;
+        SaveDialogRequest request;
+        request.title = "Save Screen";
+        request.filters = {{"Bitmap Files (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}};
+        request.initialDirectory = dir.path();
+        request.fileName = "Ostrel 560-01.bmp";
+        request.defaultExtension = "bmp";
+        request.overwritePrompt = true;
+        std::string chosen = "untouched";
+        onNextModal<QFileDialog>([](QFileDialog* f) { f->reject(); });
+        QVERIFY(!d.askSaveFile(request, chosen));
+        QCOMPARE(chosen, std::string("untouched"));
+
+        writeFileBytes(dir.file("earlier.bmp"), {'B', 'M'});
+        QStringList seen;
+        bool detailsShown = false;
+        onNextModal<QFileDialog>([&](QFileDialog* f) {
+            seen << f->windowTitle() << f->nameFilters() << f->selectedNameFilter()
+                 << f->directory().absolutePath() << f->selectedFiles()
+                 << (f->testOption(QFileDialog::DontConfirmOverwrite) ? "no prompt" : "prompt");
+            // Size, type and date of a file each shown whole, within the list.
+            auto* list = f->findChild<QTreeView*>("treeView");
+            QTRY_VERIFY(list && list->model()->rowCount(list->rootIndex()) == 1);
+            detailsShown = list->isVisible();
+            for (int column = 1; detailsShown && column < 4; ++column) {
+                const QHeaderView* header = list->header();
+                const QString cell =
+                    list->model()->index(0, column, list->rootIndex()).data().toString();
+                detailsShown =
+                    !header->isSectionHidden(column) &&
+                    header->sectionSize(column) > list->fontMetrics().horizontalAdvance(cell) &&
+                    header->sectionViewportPosition(column) + header->sectionSize(column) <=
+                        list->viewport()->width();
+            }
+            saveScreenshot(f, "dialog_save");
+            auto* name = f->findChild<QLineEdit*>("fileNameEdit");
+            name->clear();
+            QTest::keyClicks(name, "screen");  // a name without extension
+            static_cast<QDialog*>(f)->accept();
+        });
+        QVERIFY(d.askSaveFile(request, chosen));
+        const QString path = QString::fromStdString(dir.path());
+        QCOMPARE(seen, (QStringList{"Save Screen", "Bitmap Files (*.bmp)", "All Files (*)",
+                                    "Bitmap Files (*.bmp)", path, path + "/Ostrel 560-01.bmp",
+                                    "prompt"}));
+        QVERIFY(detailsShown);
+        QCOMPARE(chosen, dir.file("screen.bmp"));
+    }
+
+    // A refusal by the form shows its message over the dialog and selects the
+    // entry; an accepted entry ends the dialog with OK.
+    void outputDirectoryDialogAsksItsForm() {
+        TempDir dir;
+        const std::filesystem::path start = std::filesystem::current_path();
+        RecordingMainDialog d;
+        OutputDirectoryForm form(dir.path());
+        QStringList seen;
+        onNextModal<QDialog>([&](QDialog* dialog) {
+            auto* field = findControl<QLineEdit>(dialog, res::IDC_OUTPUT_DIRECTORY);
+            seen << field->text();
+            field->setText(QString::fromStdString(dir.file("missing")));
+            onNextModal<QMessageBox>([&](QMessageBox* box) {
+                seen << box->text() << QString::number(box->parentWidget() == dialog);
+                box->button(QMessageBox::Ok)->click();
+            });
+            findControl<QPushButton>(dialog, res::IDOK)->click();
+            seen << field->selectedText();
+            field->setText(QString::fromStdString(dir.path()));
+            QTest::keyClick(field, Qt::Key_Return);  // Enter is OK
+        });
+        QVERIFY(d.runOutputDirectoryDialog(form));
+        std::filesystem::current_path(start);
+        QCOMPARE(seen,
+                 (QStringList{QString::fromStdString(dir.path()),
+                              "Invalid directory entered.  Please re-enter a valid directory.", "1",
+                              QString::fromStdString(dir.file("missing"))}));
+        QCOMPARE(form.path(), dir.path());
+    }
+
+    void commPortsDialogOffersTheDevicesOfItsForm() {
+        RecordingMainDialog d;
+        CommPortsForm form("/dev/ttyS0", "/dev/ttyUSB7", {"/dev/ttyUSB0", "/dev/ttyS0"});
+        QStringList offered;
+        onNextModal<QDialog>([&](QDialog* dialog) {
+            auto* com1 = findControl<QComboBox>(dialog, res::IDC_COM1_DEVICE);
+            auto* com2 = findControl<QComboBox>(dialog, res::IDC_COM2_DEVICE);
+            for (int i = 0; i < com1->count(); ++i) offered << com1->itemText(i);
+            offered << com1->currentText() << com2->currentText();
+            com1->setCurrentIndex(0);
+            com2->setEditText("/dev/ttyACM0");
+            findControl<QPushButton>(dialog, res::IDOK)->click();
+        });
+        QVERIFY(d.runCommPortsDialog(form));
+        QCOMPARE(offered,
+                 (QStringList{"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS0", "/dev/ttyUSB7"}));
+        QCOMPARE(form.com1Device(), std::string("/dev/ttyUSB0"));
+        QCOMPARE(form.com2Device(), std::string("/dev/ttyACM0"));
+    }
+
+    // The history shown from its first line, Enter kept by the field; the
+    // product lines as given.
+    void helpDialogsShowWhatTheyAreGiven() {
+        RecordingMainDialog d;
+        const std::string history = "Version 2.0.0:\t(01-02-2025)\r\nNew.\r\n";
+        QString shown;
+        bool stayedOpen = false;
+        onNextModal<QDialog>([&](QDialog* about) {
+            auto* view = findControl<QPlainTextEdit>(about, res::IDC_HISTORY);
+            shown = view->toPlainText();
+            QVERIFY(view->isReadOnly() && view->lineWrapMode() == QPlainTextEdit::NoWrap);
+            QCOMPARE(QApplication::focusWidget(), findControl<QWidget>(about, res::IDOK));
+            view->setFocus();
+            QTest::keyClick(view, Qt::Key_Return);
+            stayedOpen = about->isVisible();
+            about->accept();
+        });
+        d.showAbout(history);
+        QCOMPARE(shown, QString("Version 2.0.0:\t(01-02-2025)\nNew.\n"));
+        QVERIFY(stayedOpen);
+
+        QStringList listed;
+        onNextModal<QDialog>([&](QDialog* help) {
+            auto* list = findControl<QListWidget>(help, res::IDC_PRODUCT_LIST);
+            for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+            help->accept();
+        });
+        d.showSupportedProducts({"Alpha 1", "beta 2"});
+        QCOMPARE(listed, (QStringList{"Alpha 1", "beta 2"}));
+    }
+
+    // The program's own run: the window shows once the start-up has found
+    // the receiver, and Exit ends the modal run, which saves the settings.
+    void applicationRunsTheWindowModallyWithItsBehaviour() {
+        TempDir dir;
+        MainDialog::Options options{dir.file("GPSLumagrab.reg"),
+                                    LinkSession::Simulation{sim::kDefaultSimulatedProduct, false}};
+        LumagrabApp app(options);
+        QString device;
+        onNextModal<QtMainDialog>([&](QtMainDialog* d) {
+            QTRY_VERIFY_WITH_TIMEOUT(!d->behaviour().commandRunning(), 10000);
+            device = findControl<QLabel>(d, res::IDC_DEVICE_TYPE)->text();
+            saveScreenshot(d, "main_window");
+            findControl<QPushButton>(d, res::IDCANCEL)->click();
+        });
+        QCOMPARE(app.InitInstance(), false);
+        QCOMPARE(device, QString(ProductCatalogue[sim::kDefaultSimulatedProduct].name));
+        QCOMPARE(app.mainWindow(), nullptr);
+        QVERIFY(fileExists(options.settingsPath));
+    }
+};
+
+QTEST_MAIN(QtFrontEndTest)
+#include "qt_front_end_test.moc"

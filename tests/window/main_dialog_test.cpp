@@ -1,0 +1,555 @@
+// The main window's behaviour, through a recording view: commands and the
+// receiver's behaviour in, the view's calls out. The receivers are virtual
+// ones on pseudo-terminals that the settings name as port 1 and port 2.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "capture/bitmap_file.h"
+#include "cli/cli_app.h"
+#include "link/packet_link.h"
+#include "recording_view.h"
+#include "serial/serial_port.h"
+#include "session/device_messages.h"
+#include "sim/sim_wire.h"
+#include "sim/virtual_receiver.h"
+#include "window/resource_ids.h"
+#include "window/settings_forms.h"
+
+namespace {
+
+constexpr uint16_t kProduct = sim::kDefaultSimulatedProduct;
+const std::string kNotConnected = "<Not Connected>";
+
+std::string messageLine(DeviceMessage message) {
+    return "message " + std::to_string(deviceMessageStyle(message)) +
+           " GPS Lumagrab: " + deviceMessageText(message);
+}
+
+size_t heard(const VirtualReceiver& r, uint8_t id) {
+    size_t count = 0;
+    for (const sim::LoggedPacket& p : r.packets()) count += p.heard && p.id == id;
+    return count;
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ignored))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+std::string generatedName(uint16_t product) {
+    std::string name = ProductCatalogue[product].name;
+    std::erase(name, ' ');
+    return name + "-01.bmp";
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    // Set Output Directory makes its directory the current one.
+    ~WindowTest() override { std::filesystem::current_path(startDirectory_); }
+
+    VirtualReceiver* play(sim::Config config, const std::string& fault = "") {
+        if (!fault.empty() && !sim::applyFault(fault, config.faults))
+            return nullptr;
+        receivers_.push_back(std::make_unique<VirtualReceiver>(std::move(config)));
+        return receivers_.back()->start() ? receivers_.back().get() : nullptr;
+    }
+    VirtualReceiver* play(uint16_t product, const std::string& fault = "") {
+        return play(sim::presetForProduct(product), fault);
+    }
+
+    // Port 1 and 2 on the given devices (a missing device when empty), the
+    // output directory "out".
+    AppSettings stored(const std::string& port1, const std::string& port2 = {}) {
+        std::filesystem::create_directories(out());
+        AppSettings s = settingsFirstRunDefaults();
+        s.com1Device = port1.empty() ? dir_.file("none1") : port1;
+        s.com2Device = port2.empty() ? dir_.file("none2") : port2;
+        s.setOutputPath(out());
+        return s;
+    }
+    std::string out() const { return dir_.file("out"); }
+
+    const std::filesystem::path startDirectory_ = std::filesystem::current_path();
+    ScopedSleepRecorder noPauses_;
+    TempDir dir_;
+    std::vector<std::unique_ptr<VirtualReceiver>> receivers_;
+};
+
+// --- Start-up --------------------------------------------------------------------
+
+// The whole start-up with nobody on port 1, call by call: the settings'
+// marks, the port, the device texts, the idle layout, the commands off
+// while the search runs on the worker, then on.
+TEST_F(WindowTest, StartUpShowsTheWindowIdleAndTurnsTheCommandsOnAfterTheSearch) {
+    const AppSettings settings = stored("");
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    const std::vector<std::string> idleLayout = {"enable 3 1",    "enable 2 1", "enable 1002 0",
+                                                 "enable 1014 0", "show 3 1",   "show 2 1",
+                                                 "show 1002 0",   "show 1014 0"};
+    std::vector<std::string> expected = {"tip 1005 " + settings.com1Device,
+                                         "tip 1006 " + settings.com2Device,
+                                         "check 1005 1",
+                                         "check 1006 0",
+                                         "menu-check 32778 0",
+                                         "menu-check 32779 0",
+                                         "menu-check 32782 1",
+                                         "menu-check 32783 0",
+                                         "menu-check 32784 0",
+                                         "menu-check 32786 0",
+                                         "menu-check 32787 0",
+                                         "menu-check 32788 0",
+                                         "text 1012 " + kNotConnected,
+                                         "text 1013 " + kNotConnected};
+    expected.insert(expected.end(), idleLayout.begin(), idleLayout.end());
+    for (const char* line :
+         {"enable 3 0", "enable 2 0", "enable 5 0", "enable 4 0", "enable 1005 0", "enable 1006 0",
+          "menu-enable 32774 0", "menu-enable 32772 0", "menu-enable 32773 0", "menu 1 0",
+          // the search, on the worker
+          "enable 3 1", "enable 2 1", "enable 5 1", "enable 4 1", "enable 1005 1", "enable 1006 1",
+          "focus 3"})
+        expected.push_back(line);
+    expected.insert(expected.end(), idleLayout.begin(), idleLayout.end());
+    for (const char* line :
+         {"menu-enable 32774 1", "menu-enable 32772 1", "menu-enable 32773 1", "menu 1 1"})
+        expected.push_back(line);
+    EXPECT_EQ(w.view.log, expected);
+}
+
+// A receiver still at the rate of an earlier run is found once the port
+// moves there, without a word to it; one that answers the link check but not
+// the product query gets the no-response message.
+TEST_F(WindowTest, StartUpFindsTheReceiverAtTheRateTheSettingsName) {
+    struct Row {
+        const char* name;
+        uint32_t receiverRate;
+        uint8_t baudRate, autoBaudRate;
+        const char* fault;
+        bool identified, message;
+    };
+    const Row rows[] = {
+        {"at 9600", 9600, 1, 0, "", true, false},
+        {"left at 115200, Auto remembering it", 115200, 1, 6, "", true, false},
+        {"38400 chosen, receiver there", 38400, 4, 6, "", true, false},
+        {"first run Auto, receiver at 19200", 19200, 1, 0, "", false, false},
+        {"no product reply", 9600, 1, 0, "no-product", false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim::Config config = sim::presetForProduct(kProduct);
+        config.version = 412;
+        config.initialRate = row.receiverRate;
+        VirtualReceiver* r = play(config, row.fault);
+        ASSERT_TRUE(r);
+        AppSettings settings = stored(r->slavePath());
+        settings.baudRate = row.baudRate;
+        settings.autoBaudRate = row.autoBaudRate;
+        WindowUnderTest w(settings);
+        ASSERT_TRUE(w.start());
+        const std::vector<std::string> texts = w.view.lines("text 101");
+        EXPECT_EQ(texts.end()[-2], "text 1012 " + (row.identified ? ProductCatalogue[kProduct].name
+                                                                  : kNotConnected));
+        EXPECT_EQ(texts.back(),
+                  std::string("text 1013 ") + (row.identified ? "4.12" : kNotConnected));
+        EXPECT_EQ(w.view.lines("message"), row.message
+                                               ? std::vector{messageLine(DeviceMessage::NoResponse)}
+                                               : std::vector<std::string>{});
+        EXPECT_EQ(heard(*r, sim::wire::packet::RateChangeRequest), 0u);
+        if (!row.identified && !row.message) {
+            for (const sim::LoggedPacket& p : r->packets())
+                EXPECT_EQ(p.lineRate, 9600u);  // nothing remembered: both checks at 9600
+        }
+        EXPECT_EQ(w.view.log.back(), "menu 1 1");
+    }
+}
+
+// A stored port number that names no port: the message comes during the
+// start-up, before the window shows, and the program runs with no port.
+TEST_F(WindowTest, AStoredPortThatNamesNoneIsToldBeforeTheWindowShows) {
+    for (const uint8_t port : {0, 3}) {
+        AppSettings settings = stored("");
+        settings.commPort = port;
+        settings.autoBaudRate = 6;
+        WindowUnderTest w(settings);
+        ASSERT_TRUE(w.dialog().OnInitDialog());
+        const std::vector<std::string> beforeShown = w.view.lines("message");
+        ASSERT_TRUE(w.runUntilIdle());
+        EXPECT_EQ(beforeShown, std::vector{messageLine(DeviceMessage::InvalidPort)});
+        EXPECT_EQ(w.view.lines("message").size(), 1u);
+        EXPECT_TRUE(w.view.lines("check").empty());
+        const AppSettings saved = w.destroy();
+        EXPECT_EQ(saved.commPort, port);
+        EXPECT_EQ(saved.autoBaudRate, 0);  // no port: no rate to remember
+    }
+}
+
+// --- Device commands -------------------------------------------------------------
+
+// Each failure gives its message, with the progress display up when the
+// link check answered; only a receiver that stopped answering clears the
+// device texts.
+TEST_F(WindowTest, FailuresShowTheirMessage) {
+    struct Row {
+        const char* name;
+        uint16_t product;
+        const char* fault;
+        uint8_t baudRate;
+        int command;
+        DeviceMessage message;
+        bool busy, cleared;
+    };
+    const Row rows[] = {
+        {"download, nobody answers", kProduct, "silent", 1, res::IDC_DOWNLOAD,
+         DeviceMessage::NoResponse, false, true},
+        {"query, nobody answers", kProduct, "silent", 1, res::ID_FILE_QUERY_DEVICE,
+         DeviceMessage::NoResponse, false, true},
+        {"auto detect, nobody anywhere", kProduct, "silent", 1, res::IDC_AUTO_DETECT,
+         DeviceMessage::NotFound, false, true},
+        {"COM1, nobody", kProduct, "silent", 1, res::IDC_COM1, DeviceMessage::NotFound, false,
+         true},
+        {"download, no screen capture", 1, "", 1, res::ID_FILE_DOWNLOAD,
+         DeviceMessage::NotSupported, true, false},
+        {"download, rate refused", kProduct, "refuse-rate", 5, res::IDC_DOWNLOAD,
+         DeviceMessage::BaudRate, true, false},
+        {"download, silent after the header", kProduct, "stop-after-header", 2, res::IDC_DOWNLOAD,
+         DeviceMessage::NoResponse, true, true},
+        {"download, line dropped", kProduct, "drop-line", 2, res::IDC_DOWNLOAD,
+         DeviceMessage::SerialError, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        VirtualReceiver* r = play(row.product, row.fault);
+        ASSERT_TRUE(r);
+        AppSettings settings = stored(r->slavePath());
+        settings.baudRate = row.baudRate;
+        WindowUnderTest w(settings);
+        ASSERT_TRUE(w.start());
+        w.view.log.clear();
+        w.command(row.command);
+        const std::vector<std::string> messages = w.view.lines("message");
+        ASSERT_EQ(messages, std::vector{messageLine(row.message)});
+        const size_t at =
+            std::find(w.view.log.begin(), w.view.log.end(), messages[0]) - w.view.log.begin();
+        EXPECT_EQ(w.view.busyAt(at), row.busy);
+        EXPECT_EQ(w.dialog().deviceInfo().name == kNotConnected, row.cleared);
+        EXPECT_FALSE(w.view.busyAt(w.view.log.size()));
+        EXPECT_EQ(w.view.log.back(), "menu 1 1");
+        EXPECT_TRUE(filesIn(out()).empty());
+    }
+}
+
+// Download with Auto Save: the busy layout with progress while it runs, no
+// second command under it, the same file the CLI writes, the rate kept.
+TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
+    VirtualReceiver* r = play(kProduct);
+    ASSERT_TRUE(r);
+    AppSettings settings = stored(r->slavePath());
+    settings.baudRate = 5;
+    settings.autoSave = 1;
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    const size_t queries = heard(*r, sim::wire::packet::ProductQuery);
+    w.dialog().OnCommand(res::IDC_DOWNLOAD);
+    w.dialog().OnCommand(res::IDC_QUERY_DEVICE);  // refused while the download runs
+    w.dialog().OnCommand(res::ID_SETTINGS_AUTO_SAVE);
+    ASSERT_TRUE(w.runUntilIdle());
+    EXPECT_EQ(heard(*r, sim::wire::packet::ProductQuery), queries);
+    EXPECT_EQ(w.dialog().settings().autoSave, 1);
+    EXPECT_TRUE(w.view.lines("message").empty());
+    EXPECT_FALSE(w.view.lines("position").empty());
+    EXPECT_EQ(w.view.lines("text 1014").back(), "text 1014 Idle...");
+    EXPECT_EQ(filesIn(out()), std::vector{generatedName(kProduct)});
+    const std::string windowFile = out() + "/" + generatedName(kProduct);
+    sim::Picture captured;
+    std::string error;
+    ASSERT_TRUE(sim::loadPictureBmp(windowFile, captured, error)) << error;
+    EXPECT_TRUE(captured == r->expectedPicture());
+    EXPECT_EQ(w.destroy().autoBaudRate, 5);
+
+    std::ostringstream cliOut, cliErr;
+    const std::string cliFile = dir_.file("cli.bmp");
+    ASSERT_EQ(runCli({"--port", r->slavePath(), "--baud", "57600", "-o", cliFile, "capture"},
+                     CliContext{cliOut, cliErr, w.storePath(), false}),
+              ExitDone)
+        << cliErr.str();
+    EXPECT_EQ(readFileBytes(windowFile), readFileBytes(cliFile));
+}
+
+// Without Auto Save the Save dialog asks, proposing a generated name with
+// Auto Name and none without; the file goes where the user chose.
+TEST_F(WindowTest, SaveDialogProposesAGeneratedNameOnlyWithAutoName) {
+    for (const int autoName : {1, 0}) {
+        VirtualReceiver* r = play(kProduct);
+        ASSERT_TRUE(r);
+        AppSettings settings = stored(r->slavePath());
+        settings.baudRate = 2;
+        settings.autoName = autoName;
+        WindowUnderTest w(settings);
+        ASSERT_TRUE(w.start());
+        const std::string chosen = dir_.file("chosen" + std::to_string(autoName) + ".bmp");
+        w.view.saveAnswer = chosen;
+        w.command(res::ID_FILE_DOWNLOAD);
+        EXPECT_EQ(w.view.lines("save"),
+                  std::vector{"save Save Bitmap|" + out() + "|" +
+                              (autoName ? out() + "/" + generatedName(kProduct) : "")});
+        EXPECT_TRUE(fileExists(chosen));
+        EXPECT_TRUE(filesIn(out()).empty());
+    }
+}
+
+// Auto Detect tries port 2 when port 1 is silent; when both fail, port 2
+// stays selected.
+TEST_F(WindowTest, AutoDetectMovesToThePortThatAnswers) {
+    for (const bool port2Answers : {true, false}) {
+        SCOPED_TRACE(port2Answers);
+        VirtualReceiver* silent = play(kProduct, "silent");
+        VirtualReceiver* other = play(kProduct, port2Answers ? "" : "silent");
+        ASSERT_TRUE(silent && other);
+        WindowUnderTest w(stored(silent->slavePath(), other->slavePath()));
+        ASSERT_TRUE(w.start());
+        w.view.log.clear();
+        w.command(res::ID_FILE_AUTO_DETECT);
+        EXPECT_EQ(w.view.lines("check"),
+                  (std::vector<std::string>{"check 1005 0", "check 1006 1"}));
+        EXPECT_EQ(w.dialog().settings().commPort, 2);
+        EXPECT_EQ(w.view.lines("text 1012").back(),
+                  "text 1012 " + (port2Answers ? ProductCatalogue[kProduct].name : kNotConnected));
+        EXPECT_EQ(w.view.lines("message").size(), port2Answers ? 0u : 1u);
+        EXPECT_EQ(w.destroy().commPort, 2);
+    }
+}
+
+// A receiver outside the catalogue after a known one: its version shows,
+// its name does not, and Download cannot use the earlier layout.
+TEST_F(WindowTest, UnknownProductCannotCaptureWithTheEarlierLayout) {
+    VirtualReceiver* known = play(kProduct);
+    sim::Config unknown = sim::presetForProduct(kProduct);
+    unknown.productId = 300;
+    unknown.version = 250;
+    VirtualReceiver* stranger = play(unknown);
+    ASSERT_TRUE(known && stranger);
+    AppSettings settings = stored(known->slavePath(), stranger->slavePath());
+    settings.baudRate = 2;
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    EXPECT_EQ(w.view.lines("text 1012").back(),
+              "text 1012 " + std::string(ProductCatalogue[kProduct].name));
+    w.command(res::IDC_COM2);
+    EXPECT_EQ(w.view.lines("text 1012").back(), "text 1012 " + kNotConnected);
+    EXPECT_EQ(w.view.lines("text 1013").back(), "text 1013 2.50");
+    w.command(res::IDC_DOWNLOAD);
+    EXPECT_EQ(w.view.lines("message"), std::vector{messageLine(DeviceMessage::NotSupported)});
+    EXPECT_EQ(stranger->screensSent(), 0u);
+}
+
+// A port button clicked while a command runs checks itself; the refusal
+// puts the marks back on the port in use.
+TEST_F(WindowTest, APortButtonRefusedWhileBusyShowsThePortInUse) {
+    VirtualReceiver* r = play(kProduct);
+    ASSERT_TRUE(r);
+    AppSettings settings = stored(r->slavePath());
+    settings.baudRate = 2;
+    settings.autoSave = 1;
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    w.dialog().OnCommand(res::IDC_DOWNLOAD);
+    w.view.log.clear();
+    w.dialog().OnCommand(res::IDC_COM2);
+    EXPECT_EQ(w.view.log, (std::vector<std::string>{"check 1005 1", "check 1006 0"}));
+    ASSERT_TRUE(w.runUntilIdle());
+    EXPECT_EQ(w.dialog().settings().commPort, 1);
+}
+
+// --- Closing -------------------------------------------------------------------------
+
+// Closing during a command stops it: no message, no file, the window goes
+// once the command has ended, and the settings are saved with the port's
+// rate. Help's dialogs do not open meanwhile, so nothing holds the program.
+TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
+    for (const bool download : {true, false}) {
+        SCOPED_TRACE(download ? "during a download" : "during a negotiation");
+        // The negotiation's pauses are real here: closing must cut them short.
+        if (!download)
+            platformSetSleepHook(nullptr);
+        VirtualReceiver* r = play(kProduct, download ? "gap=0.05" : "");
+        ASSERT_TRUE(r);
+        AppSettings settings = stored(r->slavePath());
+        settings.baudRate = download ? 2 : 1;
+        settings.autoSave = 1;
+        WindowUnderTest w(settings);
+        ASSERT_TRUE(w.start());
+        w.dialog().OnCommand(res::IDC_DOWNLOAD);
+        // Well into the transfer, or the rate change asked for.
+        const auto under = [&] {
+            return download ? !w.view.lines("position").empty()
+                            : heard(*r, sim::wire::packet::RateChangeRequest) > 0;
+        };
+        for (int i = 0; i < 1000 && !under(); ++i) {
+            w.dialog().RunPosted();
+            w.view.waitForWake(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(under());
+        w.dialog().OnCommand(res::IDCANCEL);
+        EXPECT_TRUE(w.dialog().commandRunning());
+        w.dialog().OnCommand(res::ID_APP_ABOUT);
+        w.dialog().OnCommand(res::ID_HELP_SUPPORTED_PRODUCTS);
+        ASSERT_TRUE(w.runUntilIdle());
+        EXPECT_EQ(w.view.log.back(), "close window");
+        EXPECT_TRUE(w.view.lines("about").empty());
+        EXPECT_TRUE(w.view.lines("products").empty());
+        EXPECT_TRUE(w.view.lines("message").empty());
+        const uint8_t rate = serialBaudIndex();
+        const AppSettings saved = w.destroy();
+        EXPECT_TRUE(filesIn(out()).empty());
+        EXPECT_EQ(saved.autoBaudRate, rate);
+        EXPECT_EQ(saved.autoSave, 1);
+        platformSetSleepHook([](uint32_t) {});
+    }
+}
+
+// Exit and File Exit close an idle window at once; the settings are written
+// only then, by the tear-down.
+TEST_F(WindowTest, SettingsAreSavedOnlyWhenTheWindowGoes) {
+    for (const int exit : {res::IDCANCEL, res::ID_FILE_EXIT}) {
+        WindowUnderTest w(stored(""));
+        ASSERT_TRUE(w.start());
+        w.command(res::ID_BAUD_115200);
+        w.command(res::ID_SETTINGS_AUTO_SAVE);
+        EXPECT_EQ(settingsRead(w.storePath()).baudRate, 1);  // not yet
+        w.view.log.clear();
+        w.command(exit);
+        EXPECT_EQ(w.view.log, (std::vector<std::string>{"close dialogs", "close window"}));
+        const AppSettings saved = w.destroy();
+        EXPECT_EQ(saved.baudRate, 6);
+        EXPECT_EQ(saved.autoSave, 1);
+        EXPECT_EQ(saved.autoName, 1);
+    }
+}
+
+// A simulated run plays port 1 and leaves the stored port and remembered
+// rate as they were, whatever the link did; the other settings are saved.
+TEST_F(WindowTest, ASimulatedRunKeepsTheStoredPortAndRate) {
+    AppSettings settings = stored("");
+    settings.commPort = 2;
+    settings.autoBaudRate = 3;
+    settings.baudRate = 6;
+    settings.autoSave = 1;
+    WindowUnderTest w(settings, LinkSession::Simulation{kProduct, false});
+    ASSERT_TRUE(w.start());
+    EXPECT_EQ(w.view.lines("text 1012").back(),
+              "text 1012 " + std::string(ProductCatalogue[kProduct].name));
+    w.command(res::IDC_DOWNLOAD);
+    w.command(res::ID_SETTINGS_AUTO_NAME);  // changes nothing while Auto Save is on
+    w.command(res::ID_BAUD_57600);
+    EXPECT_EQ(filesIn(out()), std::vector{generatedName(kProduct)});
+    EXPECT_EQ(serialBaudIndex(), 6);
+    const AppSettings saved = w.destroy();
+    EXPECT_EQ(saved.commPort, 2);
+    EXPECT_EQ(saved.autoBaudRate, 3);
+    EXPECT_EQ(saved.baudRate, 5);
+    EXPECT_EQ(saved.com1Device, settings.com1Device);
+}
+
+// --- Settings and Help -----------------------------------------------------------
+
+// Auto Save implies Auto Name; the rate items carry one check mark; a
+// stored 0xFF flag counts as on, and one toggle saves it as 0.
+TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
+    AppSettings settings = stored("");
+    settings.autoName = -1;
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    const auto checked = [&](int id) {
+        const std::vector<std::string> lines =
+            w.view.lines("menu-check " + std::to_string(id) + " ");
+        return !lines.empty() && lines.back().back() == '1';
+    };
+    EXPECT_TRUE(checked(32778) && !checked(32779));
+    w.command(res::ID_SETTINGS_AUTO_SAVE);
+    EXPECT_TRUE(checked(32778) && checked(32779));
+    w.command(res::ID_SETTINGS_AUTO_NAME);  // cannot go off meanwhile
+    EXPECT_TRUE(checked(32778));
+    w.command(res::ID_SETTINGS_AUTO_SAVE);  // off, Auto Name stays on
+    EXPECT_TRUE(checked(32778) && !checked(32779));
+    w.command(res::ID_SETTINGS_AUTO_NAME);
+    EXPECT_FALSE(checked(32778));
+    const int rateItems[] = {32782, 32783, 32784, 32786, 32787, 32788};
+    for (int chosen : rateItems) {
+        w.command(chosen);
+        for (int id : rateItems) EXPECT_EQ(checked(id), id == chosen) << chosen << " " << id;
+    }
+    const AppSettings saved = w.destroy();
+    EXPECT_EQ(saved.autoName, 0);
+    EXPECT_EQ(saved.baudRate, 6);
+}
+
+// Set Comm Ports gives the ports new devices, shown as the buttons' tips
+// and opened from the next command on; Set Output Directory stores what its
+// form ends with.
+TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
+    VirtualReceiver* r = play(kProduct);
+    ASSERT_TRUE(r);
+    WindowUnderTest w(stored(""));
+    ASSERT_TRUE(w.start());
+    w.view.commPorts = [&](CommPortsForm& form) {
+        return !form.accept(" " + r->slavePath() + " ", "/dev/ttyACM3");
+    };
+    w.command(res::ID_SETTINGS_COMM_PORTS);
+    EXPECT_EQ(w.view.lines("tip"),
+              (std::vector<std::string>{"tip 1005 " + dir_.file("none1"),
+                                        "tip 1006 " + dir_.file("none2"),
+                                        "tip 1005 " + r->slavePath(), "tip 1006 /dev/ttyACM3"}));
+    w.command(res::IDC_COM1);
+    EXPECT_EQ(w.view.lines("text 1012").back(),
+              "text 1012 " + std::string(ProductCatalogue[kProduct].name));
+
+    w.view.outputDirectory = [&](OutputDirectoryForm& form) { return !form.accept(dir_.path()); };
+    w.command(res::ID_SETTINGS_OUTPUT_DIRECTORY);
+    EXPECT_EQ(w.dialog().settings().outputPathText(), dir_.path());
+    const AppSettings saved = w.destroy();
+    EXPECT_EQ(saved.com1Device, r->slavePath());
+    EXPECT_EQ(saved.com2Device, "/dev/ttyACM3");
+}
+
+// Supported Products lists every capturable product and clears the sticky
+// error flags (a latched overflow would keep the next command deaf), on the
+// worker, which owns them: opened during a download it shares nothing with
+// it.
+TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
+    VirtualReceiver* r = play(kProduct, "gap=0.002");
+    ASSERT_TRUE(r);
+    AppSettings settings = stored(r->slavePath());
+    settings.baudRate = 2;
+    settings.autoSave = 1;
+    WindowUnderTest w(settings);
+    ASSERT_TRUE(w.start());
+    serialSetRxOverrun(1);
+    serialSetOtherError(1);
+    linkSetOverflow(1);
+    w.command(res::ID_HELP_SUPPORTED_PRODUCTS);
+    w.dialog().OnCommand(res::IDC_DOWNLOAD);
+    w.dialog().OnCommand(res::ID_HELP_SUPPORTED_PRODUCTS);
+    ASSERT_TRUE(w.runUntilIdle());
+    EXPECT_EQ(w.view.lines("products"), std::vector<std::string>(2, "products 87"));
+    EXPECT_EQ(w.view.lines("message"), std::vector<std::string>{});
+    EXPECT_EQ(filesIn(out()).size(), 1u);
+    EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError() + linkOverflow(), 0);
+}
+
+TEST_F(WindowTest, AboutOpensFromHelpAndTheSystemMenu) {
+    WindowUnderTest w(stored(""));
+    ASSERT_TRUE(w.start());
+    w.command(res::ID_APP_ABOUT);
+    EXPECT_TRUE(w.dialog().OnSysCommand(res::ID_SYSTEM_ABOUT | 0x3));
+    EXPECT_FALSE(w.dialog().OnSysCommand(0xF060));  // closing is the system's
+    EXPECT_FALSE(w.dialog().OnCommand(12345));
+    EXPECT_EQ(w.view.lines("about").size(), 2u);
+}
+
+}  // namespace

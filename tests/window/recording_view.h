@@ -1,0 +1,100 @@
+// A MainDialogView that records every call as a line of text, and a main
+// window's behaviour driven through it on the test's thread, which plays the
+// window's thread: commands run on the real worker, and the steps it hands
+// over run when the test lets them (runUntilIdle).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/app_settings.h"
+#include "support/test_support.h"
+#include "window/main_dialog.h"
+#include "window/main_dialog_view.h"
+
+// Lines, by call: "text ID TEXT", "enable ID 0|1", "show ID 0|1", "check ID
+// 0|1", "focus ID", "tip ID TEXT", "range LO HI", "position N", "menu-enable
+// ID 0|1", "menu POSITION 0|1", "menu-check ID 0|1", "message STYLE TEXT",
+// "save TITLE|DIRECTORY|NAME", "output-directory", "comm-ports", "about",
+// "products COUNT", "close dialogs", "close window".
+class RecordingView : public MainDialogView {
+  public:
+    std::vector<std::string> log;  // the window's thread only
+
+    // Scripted answers and actions.
+    int messageAnswer = msgbox::IdOk;
+    std::optional<std::string> saveAnswer;  // the Save dialog's choice; none: cancelled
+    std::function<bool(OutputDirectoryForm&)> outputDirectory;
+    std::function<bool(CommPortsForm&)> commPorts;
+    std::function<void()> whenDialogOpens;  // inside About, Supported Products or a box
+
+    // The lines that start with `prefix`, in order.
+    std::vector<std::string> lines(const std::string& prefix) const;
+    // Whether the progress display was up when log line `index` was written.
+    bool busyAt(size_t index) const;
+
+    // Waits until the worker wakes the window or `timeout` passes.
+    void waitForWake(std::chrono::milliseconds timeout);
+
+    void setControlText(int id, const std::string& text) override;
+    void enableControl(int id, bool enable) override;
+    void showControl(int id, bool show) override;
+    void checkControl(int id, bool checked) override;
+    void focusControl(int id) override;
+    void setControlTip(int id, const std::string& tip) override;
+    void setProgressRange(int32_t lower, int32_t upper) override;
+    void setProgressPosition(int32_t position) override;
+    void enableMenuItem(int id, bool enable) override;
+    void enableMenu(int position, bool enable) override;
+    void checkMenuItem(int id, bool checked) override;
+    int showMessage(const std::string& text, const std::string& caption, uint32_t style) override;
+    bool askSaveFile(const SaveDialogRequest& request, std::string& chosen) override;
+    bool runOutputDirectoryDialog(OutputDirectoryForm& form) override;
+    bool runCommPortsDialog(CommPortsForm& form) override;
+    void showAbout(const std::string& versionHistory) override;
+    void showSupportedProducts(const std::vector<std::string>& lines) override;
+    void closeDialogs() override;
+    void closeWindow() override;
+    void wake() override;
+
+  private:
+    void dialogOpens(const std::string& line);
+
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool wakePending_ = false;  // guarded by mutex_
+};
+
+// The main window's behaviour over a recording view, with its settings in a
+// store of its own.
+class WindowUnderTest {
+  public:
+    explicit WindowUnderTest(const AppSettings& stored,
+                             std::optional<LinkSession::Simulation> simulation = std::nullopt);
+    ~WindowUnderTest();
+
+    // The start-up; the search at start-up runs until it has ended.
+    bool start();
+    // A command, and the steps it hands to the window until it has ended.
+    void command(int id);
+    // Hands the worker's steps to the window until no command runs; false
+    // after `limit`.
+    bool runUntilIdle(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    // The tear-down (the window closed), then the settings as stored.
+    AppSettings destroy();
+
+    RecordingView view;
+    MainDialog& dialog() { return *dialog_; }
+    const std::string& storePath() const { return storePath_; }
+
+  private:
+    TempDir dir_;
+    std::string storePath_;
+    std::unique_ptr<MainDialog> dialog_;
+};
