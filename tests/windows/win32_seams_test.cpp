@@ -212,32 +212,9 @@ std::string plantMachineKey(
 
 }  // namespace
 
-// What regedit shows: each value in its type and size, strings in UTF-16
-// with their NUL.
-TEST(Win32Settings, TheUserKeyHoldsEachValueInItsRegistryTypeAndSize) {
-    ScratchSettings scratch;
-    AppSettings s = settingsFirstRunDefaults();
-    s.setOutputPath("C:\\Shots");
-    s.com2Device = "\\\\.\\COM12";
-    ASSERT_TRUE(settingsSave(s, scratch.location()));
-    const std::vector<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> expected = {
-        {L"OutputPath", REG_SZ, wideBytes(L"C:\\Shots")},
-        {L"CommPort", REG_DWORD, {1, 0, 0, 0}},
-        {L"BaudRate", REG_DWORD, {1, 0, 0, 0}},
-        {L"AutoBaudRate", REG_DWORD, {0, 0, 0, 0}},
-        {L"AutoName", REG_BINARY, {0}},
-        {L"AutoSave", REG_BINARY, {0}},
-        {L"Com1Device", REG_SZ, wideBytes(L"COM1")},
-        {L"Com2Device", REG_SZ, wideBytes(L"\\\\.\\COM12")},
-    };
-    for (const auto& [name, type, data] : expected) {
-        const auto [storedType, storedData] = rawValue(HKEY_CURRENT_USER, scratch.location(), name);
-        EXPECT_EQ(storedType, type) << testing::PrintToString(std::wstring(name));
-        EXPECT_EQ(storedData, data) << testing::PrintToString(std::wstring(name));
-    }
-}
-
 // The machine's key is read while the user has none, once, and never written.
+// The user's key then holds each value as regedit shows it: in its type and
+// size, strings in UTF-16 with their NUL.
 TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlone) {
     ScratchSettings scratch;
     const std::string machineKey =
@@ -253,8 +230,21 @@ TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlo
     EXPECT_EQ(s.outputPathText(), "D:\\OLD");
     EXPECT_EQ(s.autoSave, -1);
     EXPECT_EQ(s.baudRate, 1) << "what the old key lacks has its first-run value";
-    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, scratch.location(), L"BaudRate").second,
-              (std::vector<uint8_t>{1, 0, 0, 0}));
+    const std::vector<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> expected = {
+        {L"OutputPath", REG_SZ, wideBytes(L"D:\\OLD")},
+        {L"CommPort", REG_DWORD, {2, 0, 0, 0}},
+        {L"BaudRate", REG_DWORD, {1, 0, 0, 0}},
+        {L"AutoBaudRate", REG_DWORD, {0, 0, 0, 0}},
+        {L"AutoName", REG_BINARY, {0}},
+        {L"AutoSave", REG_BINARY, {0xFF}},
+        {L"Com1Device", REG_SZ, wideBytes(L"COM1")},
+        {L"Com2Device", REG_SZ, wideBytes(L"COM2")},
+    };
+    for (const auto& [name, type, data] : expected) {
+        const auto [storedType, storedData] = rawValue(HKEY_CURRENT_USER, scratch.location(), name);
+        EXPECT_EQ(storedType, type) << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(storedData, data) << testing::PrintToString(std::wstring(name));
+    }
 
     s.commPort = 1;
     ASSERT_TRUE(settingsSave(s, scratch.location()));
