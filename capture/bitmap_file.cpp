@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_commit.h"
+#include "platform/path_names.h"
 #include "platform/platform.h"
 
 namespace {
@@ -94,7 +95,7 @@ std::string cleanDeviceName(const char* name) {
 std::string candidateName(const std::string& directory, const std::string& stem, uint32_t number) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, "-%02u.bmp", number);
-    return directory + "/" + stem + suffix;
+    return directory + pathSeparator() + stem + suffix;
 }
 
 bool pathExists(const std::string& path) {
@@ -117,7 +118,7 @@ bool findFreeName(const std::string& directory, const std::string& stem, uint32_
 }
 
 void removeTrailingSeparator(std::string& directory) {
-    if (!directory.empty() && directory.back() == '/')
+    if (!directory.empty() && pathIsSeparator(directory.back()))
         directory.pop_back();
 }
 

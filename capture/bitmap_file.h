@@ -29,9 +29,10 @@ constexpr size_t kBitmapPathSize = 512;
 uint32_t bitmapColorTableBytes(uint8_t screenType);
 
 // Finds the first free generated name "<dir>/<name>-NN.bmp" (NN from 01; 100
-// and more use three digits or more) and stores it in `path`. The device name
-// loses its blanks and has each "/" turned into "_". A trailing "/" is removed
-// from `outputDirectory` itself, so the setting keeps the shortened form.
+// and more use three digits or more; the system's separator, "\" on
+// Windows) and stores it in `path`. The device name loses its blanks and has
+// each "/" turned into "_". A trailing separator is removed from
+// `outputDirectory` itself, so the setting keeps the shortened form.
 // Returns false, with `path` holding the first candidate, when a generated
 // path would not fit kBitmapPathSize.
 bool bitmapMakeAutoName(std::string& path, std::string& outputDirectory, const char* deviceName);

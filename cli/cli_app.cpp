@@ -7,12 +7,14 @@
 
 #include "capture/bitmap_file.h"
 #include "capture/progress.h"
+#include "catalogue/product_list.h"
 #include "cli/cli_options.h"
 #include "cli/png_file.h"
 #include "cli/receiver_session.h"
 #include "cli/terminal_progress.h"
-#include "catalogue/product_list.h"
 #include "lumagrab_version.h"
+#include "platform/file_commit.h"
+#include "platform/path_names.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
 #include "serial/port_list.h"
@@ -76,7 +78,7 @@ int listProducts(std::ostream& out) {
 
 std::string portState(const std::string& path) {
     int error = 0;
-    return serialCanOpen(path, error) ? path + ": can be opened" : portOpenProblem(path, error);
+    return serialCanOpen(path, error) ? path + ": can be opened" : serialOpenProblem(path, error);
 }
 
 int listPorts(std::ostream& out) {
@@ -142,8 +144,8 @@ struct Capture {
 int downloadOnce(ReceiverSession& session, const Identity& id, bool showProgress, std::ostream& err,
                  Capture& capture) {
     TerminalProgress progress(err);
-    ScreenCapture taken = sessionCaptureScreen(
-        id.info, session.baudChoice(), session.settings().autoBaudRate, [&] {
+    ScreenCapture taken =
+        sessionCaptureScreen(id.info, session.baudChoice(), session.settings().autoBaudRate, [&] {
             progressBegin(showProgress ? &progress : nullptr, showProgress ? &progress : nullptr);
         });
     progressEnd();
@@ -170,6 +172,11 @@ bool saveBitmapAt(const Capture& c, uint8_t screenType, const std::string& path)
     return saved;
 }
 
+// The folder of generated names: --dir, else the settings' output folder.
+std::string outputFolder(const CliOptions& options, const AppSettings& settings) {
+    return options.directory.empty() ? std::string(settings.outputPathText()) : options.directory;
+}
+
 bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options,
                  ReceiverSession& session, std::string& savedPath) {
     const uint8_t screenType = id.info.screenType;
@@ -178,14 +185,31 @@ bool saveCapture(const Capture& c, const Identity& id, const CliOptions& options
         return pathHasExtension(savedPath, ".png") ? pngSave(c.info, c.pixels, savedPath)
                                                    : saveBitmapAt(c, screenType, savedPath);
     }
-    std::string directory = options.directory;
-    if (directory.empty()) {
-        directory = std::string(session.settings().outputPathText());
-    } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(directory, ignored);
-    }
+    std::string directory = outputFolder(options, session.settings());
     return bitmapSaveAuto(c.info, c.pixels, screenType, directory, id.info, &savedPath);
+}
+
+// A picture that cannot be stored is not worth the download: the output is
+// checked before the receiver hears anything, and refused as a failed save
+// would be. A --dir folder is made first.
+bool outputCanBeWritten(const CliOptions& options, const AppSettings& settings) {
+    if (!options.output.empty()) {
+        if (fileCanWrite(options.output))
+            return true;
+        fileReportFailure(FileWriteResult::OpenFailed, options.output);
+        return false;
+    }
+    std::string folder = outputFolder(options, settings);
+    if (!options.directory.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+    }
+    if (folder.empty() || !pathIsSeparator(folder.back()))
+        folder += pathSeparator();  // an empty folder is the root, as for generated names
+    if (fileFolderTakesFiles(folder))
+        return true;
+    fileReportFailure(FileWriteResult::OpenFailed, folder);
+    return false;
 }
 
 // Waits between captures; false when asked to stop meanwhile.
@@ -201,6 +225,9 @@ bool pauseBetweenCaptures(double seconds) {
 }
 
 int capture(ReceiverSession& session, const CliOptions& options, const CliContext& context) {
+    if (!outputCanBeWritten(options, session.settings())) {
+        return ExitFile;
+    }
     if (!session.openPort(session.chosenPort())) {
         return ExitNoReceiver;
     }
@@ -271,13 +298,13 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
     std::string error;
     switch (parseCliArguments(args, options, error)) {
         case CliParse::Help:
-            context.out << kCliUsage;
+            context.out << cliUsage(context.settingsPath);
             return ExitDone;
         case CliParse::Version:
             context.out << "lumagrab-cli " LUMAGRAB_VERSION "\n";
             return ExitDone;
         case CliParse::Usage:
-            context.err << "lumagrab-cli: " << error << '\n' << kCliUsage;
+            context.err << "lumagrab-cli: " << error << '\n' << cliUsage(context.settingsPath);
             return ExitUsage;
         case CliParse::Run:
             break;

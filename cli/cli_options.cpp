@@ -5,26 +5,28 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "cli/cli_system.h"
 #include "sim/virtual_receiver.h"
 
-const char* const kCliUsage =
-    "usage: lumagrab-cli [OPTIONS] COMMAND\n"
-    "  query      identify the receiver\n"
-    "  detect     find the receiver on port 1 and port 2 at every rate, as Auto Detect does\n"
-    "  capture    download the screen and save it\n"
-    "  products   list the products whose screen can be captured\n"
-    "  ports      list the serial devices present, with whether this user may open them\n"
-    "OPTIONS\n"
-    "  -p, --port PATH|1|2   serial device, or port 1 / port 2 of the settings\n"
-    "  -b, --baud auto|9600|19200|38400|57600|115200\n"
-    "  -o, --output FILE     capture: write FILE (.bmp, or .png for a PNG)\n"
-    "  -d, --dir DIR         capture: write under a generated name in DIR\n"
-    "  --every SECONDS       capture: repeat until interrupted or --count captures\n"
-    "  --count N\n"
-    "  --simulate[=ID]       use a built-in virtual receiver (optional product ID) instead of a "
-    "port\n"
-    "  -q, --quiet           no progress display\n"
-    "  --help, --version\n";
+std::string cliUsage(const std::string& settingsPlace) {
+    const CliSystemHelp& system = kCliSystemHelp;
+    return std::string(
+               "usage: lumagrab-cli [OPTIONS] COMMAND\n"
+               "  query      identify the receiver\n"
+               "  detect     find the receiver on port 1 and port 2 at every rate, as Auto "
+               "Detect does\n"
+               "  capture    download the screen and save it\n"
+               "  products   list the products whose screen can be captured\n") +
+           system.portsCommand + "OPTIONS\n" + system.portOption +
+           "  -b, --baud auto|9600|19200|38400|57600|115200\n"
+           "  -o, --output FILE     capture: write FILE (.bmp, or .png for a PNG)\n"
+           "  -d, --dir DIR         capture: write under a generated name in DIR\n"
+           "  --every SECONDS       capture: repeat until interrupted or --count captures\n"
+           "  --count N\n" +
+           system.simulateOption + "  -q, --quiet           no progress display\n" +
+           system.helpOption + "The settings are kept in " + system.settingsPlace + settingsPlace +
+           ".\n";
+}
 
 namespace {
 
@@ -191,7 +193,7 @@ CliParse parseCliArguments(const std::vector<std::string>& args, CliOptions& opt
     ArgumentReader reader(args, error);
     while (!reader.done()) {
         const std::string arg = reader.take();
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
             return CliParse::Help;
         }
         if (arg == "--version") {

@@ -32,4 +32,6 @@ CliParse parseCliArguments(const std::vector<std::string>& args, CliOptions& opt
 // upper and lower case, after at least one other character.
 bool pathHasExtension(const std::string& path, std::string_view extension);
 
-extern const char* const kCliUsage;
+// The help: the commands and the options this build can run, in the
+// system's terms, and where the settings are kept (`settingsPlace`).
+std::string cliUsage(const std::string& settingsPlace);

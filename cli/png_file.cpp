@@ -1,42 +1,8 @@
 #include "cli/png_file.h"
 
-#include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/file_commit.h"
-
-namespace {
-
-bool encodePng(const IndexedPicture& picture, std::vector<uint8_t>& png) {
-    std::vector<uint8_t> colormap;
-    for (const RGBQUAD& c : picture.palette) {
-        colormap.insert(colormap.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = picture.width;
-    image.height = picture.height;
-    image.format = PNG_FORMAT_RGB_COLORMAP;
-    image.colormap_entries = static_cast<png_uint_32>(picture.palette.size());
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.indices.data(), 0,
-                                   colormap.data())) {
-        return false;
-    }
-    png.resize(size);
-    const bool ok = png_image_write_to_memory(&image, png.data(), &size, 0, picture.indices.data(),
-                                              0, colormap.data()) != 0;
-    png.resize(size);
-    png_image_free(&image);
-    return ok;
-}
-
-}  // namespace
 
 bool indexedPictureOf(const BitmapInfo& info, std::span<const uint8_t> pixels,
                       IndexedPicture& picture) {
@@ -75,7 +41,7 @@ bool indexedPictureOf(const BitmapInfo& info, std::span<const uint8_t> pixels,
 bool pngSave(const BitmapInfo& info, std::span<const uint8_t> pixels, const std::string& path) {
     IndexedPicture picture;
     std::vector<uint8_t> png;
-    if (!indexedPictureOf(info, pixels, picture) || !encodePng(picture, png)) {
+    if (!indexedPictureOf(info, pixels, picture) || !pngEncode(picture, png)) {
         fileReportFailure(FileWriteResult::WriteFailed, path);
         return false;
     }

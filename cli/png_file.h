@@ -22,6 +22,11 @@ struct IndexedPicture {
 bool indexedPictureOf(const BitmapInfo& info, std::span<const uint8_t> pixels,
                       IndexedPicture& picture);
 
+// The picture as an indexed PNG file in memory: the system's encoder, one
+// file per system (png_encode_libpng.cpp, png_encode_wic.cpp). False when it
+// failed.
+bool pngEncode(const IndexedPicture& picture, std::vector<uint8_t>& png);
+
 // Writes the PNG at `path`, replacing a file there only once the new one is
 // complete. On failure tells the user ("ERROR: Unable to open file <path>" or
 // "ERROR: Unable to write file <path>", caption "Lumagrab") and returns false.

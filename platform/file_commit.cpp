@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/file_commit_system.h"
+#include "platform/path_names.h"
 
 namespace {
 
@@ -168,6 +169,21 @@ FileWriteResult fileWriteWhole(const std::string& path,
     if (!mayReplace(target))
         return FileWriteResult::OpenFailed;
     return replaceResolved(target, parts, 0666);
+}
+
+bool fileCanWrite(const std::string& path) {
+    const std::string target = resolveLinks(path);
+    if (!pathNameAcceptable(target.substr(target.rfind('/') + 1)) || !mayReplace(target))
+        return false;
+    struct stat st {};
+    // A file that may be written is, in place when its folder takes no new one.
+    return stat(target.c_str(), &st) == 0 || fileFolderTakesFiles(directoryOf(target));
+}
+
+bool fileFolderTakesFiles(const std::string& folder) {
+    struct stat st {};
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 FileWriteResult fileWriteTemporaryBeside(const std::string& path,

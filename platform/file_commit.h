@@ -45,6 +45,14 @@ FileWriteResult fileCreateUnderFreeName(const std::function<bool(std::string& pa
                                         std::initializer_list<std::span<const uint8_t>> parts,
                                         std::string& path);
 
+// Whether fileWriteWhole() could write `path` now, for refusing a path
+// before the work that makes its contents: the system takes the file's name
+// (path_names.h), no folder and no file that may not be written stands
+// there, and either a writable file does or its folder takes new files.
+bool fileCanWrite(const std::string& path);
+// Whether `folder` exists and new files can be made in it.
+bool fileFolderTakesFiles(const std::string& folder);
+
 // Test seam: called with the temporary file's path once it is written and
 // flushed, just before the rename. Empty by default.
 void fileSetBeforeRenameHook(std::function<void(const std::string& temporaryPath)> hook);

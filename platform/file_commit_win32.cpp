@@ -3,42 +3,41 @@
 // write-through (MoveFileExW), so that a failed write never leaves half a
 // file nor destroys the file it was to replace.
 //
-// Paths come in the ANSI code page, as the program's arguments do.
 #include <windows.h>
 
 #include <utility>
 
 #include "platform/file_commit.h"
 #include "platform/file_commit_system.h"
+#include "platform/path_names.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
 std::function<void(const std::string&)> gBeforeRenameHook;
 
-std::wstring widen(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 1)
-        return {};
-    std::wstring result(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), size);
-    result.pop_back();  // the terminating NUL
-    return result;
+size_t lastSeparator(const std::string& path) {
+    return path.find_last_of("/\\");
 }
 
+// The folder of `path`; a root ("\", "C:\") keeps its separator, since "C:"
+// alone would name the current folder of drive C.
 std::string directoryOf(const std::string& path) {
-    const size_t separator = path.find_last_of("/\\");
+    const size_t separator = lastSeparator(path);
     if (separator == std::string::npos)
         return ".";
-    return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+    const bool root = separator == 0 || (separator == 2 && path[1] == ':');
+    return path.substr(0, root ? separator + 1 : separator);
 }
 
 // Creates a new temporary file beside `path`; INVALID_HANDLE_VALUE when none
 // can be created.
 HANDLE createTemporaryBeside(const std::string& path, std::string& temporary) {
     static unsigned serial = 0;
-    const std::string directory = directoryOf(path);
+    const size_t separator = lastSeparator(path);
+    const std::string folder = separator == std::string::npos ? "" : path.substr(0, separator + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = directory + "/.lumagrab-" + std::to_string(GetCurrentProcessId()) + "-" +
+        temporary = folder + ".lumagrab-" + std::to_string(GetCurrentProcessId()) + "-" +
                     std::to_string(serial++) + ".tmp";
         HANDLE file = CreateFileW(widen(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -123,6 +122,17 @@ FileWriteResult fileWriteWhole(const std::string& path,
     if (!mayReplace(path))
         return FileWriteResult::OpenFailed;
     return fileReplaceWhole(path, parts);
+}
+
+bool fileCanWrite(const std::string& path) {
+    const size_t separator = lastSeparator(path);
+    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    return pathNameAcceptable(name) && mayReplace(path) && fileFolderTakesFiles(directoryOf(path));
+}
+
+bool fileFolderTakesFiles(const std::string& folder) {
+    const DWORD attributes = GetFileAttributesW(widen(folder).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 FileWriteResult fileWriteTemporaryBeside(const std::string& path,

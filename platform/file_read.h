@@ -1,5 +1,4 @@
-// Reading a small file whole, one file per system: file_read_posix.cpp and
-// file_read_win32.cpp.
+// Reading a small file whole (the settings file on Linux).
 #pragma once
 
 #include <cstddef>

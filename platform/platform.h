@@ -75,8 +75,8 @@ void platformSetMessagePumpHook(std::function<void()> hook);
 bool platformSetCurrentDirectory(const std::string& path);
 
 // --- Well-known directories ------------------------------------------------
-// $XDG_CONFIG_HOME, else $HOME/.config; on Windows the roaming application
-// data folder (%APPDATA%).
+// $XDG_CONFIG_HOME, else $HOME/.config. Linux only: Windows keeps the
+// settings in the registry.
 std::string platformConfigDirectory();
 // The user's desktop directory: XDG_DESKTOP_DIR from user-dirs.dirs, else
 // ~/Desktop when it exists, else $HOME (else "/tmp" with no home at all); on

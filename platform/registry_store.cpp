@@ -11,26 +11,13 @@ namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 int hexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = lowerAscii(c);
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -269,7 +256,7 @@ std::string RegistryDocument::serialize() const {
 
 const RegistryKeyEntry* RegistryDocument::findKey(std::string_view path) const {
     for (const RegistryKeyEntry& key : keys_) {
-        if (equalsIgnoringCase(key.path, path))
+        if (registryNamesEqual(key.path, path))
             return &key;
     }
     return nullptr;
@@ -277,7 +264,7 @@ const RegistryKeyEntry* RegistryDocument::findKey(std::string_view path) const {
 
 RegistryKeyEntry& RegistryDocument::createKey(std::string_view path) {
     for (RegistryKeyEntry& key : keys_) {
-        if (equalsIgnoringCase(key.path, path))
+        if (registryNamesEqual(key.path, path))
             return key;
     }
     keys_.push_back(RegistryKeyEntry{std::string(path), {}});
@@ -287,24 +274,11 @@ RegistryKeyEntry& RegistryDocument::createKey(std::string_view path) {
 const RegistryValue* RegistryDocument::findValue(std::string_view keyPath,
                                                  std::string_view name) const {
     const RegistryKeyEntry* key = findKey(keyPath);
-    if (!key)
-        return nullptr;
-    for (const RegistryValue& value : key->values) {
-        if (equalsIgnoringCase(value.name, name))
-            return &value;
-    }
-    return nullptr;
+    return key ? registryFindValue(key->values, name) : nullptr;
 }
 
 void RegistryDocument::setValue(std::string_view keyPath, RegistryValue value) {
-    RegistryKeyEntry& key = createKey(keyPath);
-    for (RegistryValue& existing : key.values) {
-        if (equalsIgnoringCase(existing.name, value.name)) {
-            existing = std::move(value);
-            return;
-        }
-    }
-    key.values.push_back(std::move(value));
+    registrySetValue(createKey(keyPath).values, std::move(value));
 }
 
 RegistryStore::RegistryStore(std::string filePath, std::string keyPath)
@@ -329,25 +303,8 @@ const RegistryValue* RegistryStore::value(std::string_view name) const {
     return document_.findValue(keyPath_, name);
 }
 
-void RegistryStore::setString(std::string_view name, std::string_view text) {
-    std::vector<uint8_t> data(text.begin(), text.end());
-    data.push_back(0);
-    document_.setValue(keyPath_,
-                       RegistryValue{std::string(name), regtype::String, std::move(data)});
-}
-
-void RegistryStore::setDword(std::string_view name, uint32_t number) {
-    document_.setValue(
-        keyPath_,
-        RegistryValue{std::string(name),
-                      regtype::Dword,
-                      {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
-                       static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)}});
-}
-
-void RegistryStore::setBinary(std::string_view name, std::vector<uint8_t> bytes) {
-    document_.setValue(keyPath_,
-                       RegistryValue{std::string(name), regtype::Binary, std::move(bytes)});
+void RegistryStore::setValue(RegistryValue value) {
+    document_.setValue(keyPath_, std::move(value));
 }
 
 bool RegistryStore::commit() {

@@ -1,4 +1,5 @@
-// A small registry kept in a REGEDIT4-format text file.
+// A small registry kept in a REGEDIT4-format text file: the settings store
+// on Linux.
 //
 // The file holds keys ("[HKEY_LOCAL_MACHINE\...]") with typed values, one per
 // line, in the forms the format knows:
@@ -29,21 +30,9 @@
 #include <string_view>
 #include <vector>
 
-// Registry value types, with their numbers.
-namespace regtype {
-constexpr uint32_t String = 1;
-constexpr uint32_t ExpandString = 2;
-constexpr uint32_t Binary = 3;
-constexpr uint32_t Dword = 4;
-}  // namespace regtype
+#include "platform/settings_store.h"
 
 constexpr size_t kRegistryFileMax = 1 << 20;  // larger files are not read
-
-struct RegistryValue {
-    std::string name;
-    uint32_t type = regtype::Binary;
-    std::vector<uint8_t> data;
-};
 
 struct RegistryKeyEntry {
     std::string path;  // e.g. "HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\GPSLumagrab"
@@ -74,7 +63,7 @@ class RegistryDocument {
 
 // One key of a registry file, opened (or created in memory) like the
 // platform's "open or create key" call, which tells whether the key is new.
-class RegistryStore {
+class RegistryStore final : public SettingsStore {
   public:
     enum class FileState { Absent, Loaded, Unusable };
 
@@ -83,20 +72,17 @@ class RegistryStore {
     RegistryStore(std::string filePath, std::string keyPath);
 
     // True when the key did not exist in the file when the store was opened.
-    bool keyCreatedNow() const { return createdNow_; }
+    bool keyCreatedNow() const override { return createdNow_; }
     FileState fileState() const { return fileState_; }
     const std::string& filePath() const { return filePath_; }
 
-    // Null when the key has no value of that name.
-    const RegistryValue* value(std::string_view name) const;
-    void setString(std::string_view name, std::string_view text);
-    void setDword(std::string_view name, uint32_t number);
-    void setBinary(std::string_view name, std::vector<uint8_t> bytes);
+    const RegistryValue* value(std::string_view name) const override;
+    void setValue(RegistryValue value) override;
 
     // Writes the whole document atomically, creating the file's directory
     // when needed; an unusable old file is first kept as "<file>.bak".
     // False when the file could not be written (the old one is then intact).
-    bool commit();
+    bool commit() override;
 
   private:
     std::string filePath_;

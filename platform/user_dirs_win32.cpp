@@ -1,21 +1,10 @@
-// Where the user's configuration and desktop live on Windows: the Known
-// Folders of the roaming application data and the desktop. Paths are handed
-// on in the ANSI code page, as the program's other paths (its arguments) are.
+// Where the user's desktop lives on Windows: its Known Folder.
 #include <shlobj.h>  // brings <windows.h> and the Known Folder IDs
 
 #include "platform/platform.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
-
-std::string narrow(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.pop_back();  // the terminating NUL
-    return result;
-}
 
 // Empty when the folder is unknown on this machine.
 std::string knownFolder(REFKNOWNFOLDERID id) {
@@ -40,11 +29,6 @@ std::string temporaryDirectory() {
 }
 
 }  // namespace
-
-std::string platformConfigDirectory() {
-    const std::string appData = knownFolder(FOLDERID_RoamingAppData);
-    return appData.empty() ? temporaryDirectory() : appData;
-}
 
 std::string platformDefaultOutputDirectory() {
     const std::string desktop = knownFolder(FOLDERID_Desktop);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
+#include "serial/port_list_system.h"
 #include "serial/system_serial.h"
 
 namespace fs = std::filesystem;
@@ -87,4 +90,23 @@ bool serialCanOpen(const std::string& path, int& error) {
         return false;
     device->close();
     return true;
+}
+
+std::string serialOpenProblem(const std::string& path, int error) {
+    const std::string head = "Cannot open " + path + ": ";
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return head + "no such device.";
+        case EACCES:
+        case EPERM:
+            return head + kPortDeniedReason;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return head + kPortBusyReason;
+        default:
+            return head + std::strerror(error) + ".";
+    }
 }

@@ -18,6 +18,12 @@ std::vector<std::string> serialListDevicesUnder(const std::string& devRoot);
 // `error` (ENOENT, EACCES, EBUSY, ...).
 bool serialCanOpen(const std::string& path, int& error);
 
+// Why the device at `path` could not be opened, for the user, from the errno
+// of the attempt: "Cannot open <path>: " and the reason, in the system's
+// terms (on Linux the dialout group and the daemons that hold serial ports,
+// on Windows the other program that has the COM port open).
+std::string serialOpenProblem(const std::string& path, int error);
+
 // Natural order: digit runs compare by value, everything else by character,
 // so that ttyS2 comes before ttyS10 and COM2 before COM10.
 bool serialNaturalLess(const std::string& a, const std::string& b);

@@ -5,6 +5,14 @@
 #include <algorithm>
 
 #include "serial/port_list.h"
+#include "serial/port_list_system.h"
+
+// A COM port has one opener at a time; Windows answers a second one as
+// access denied, which the backend reports as busy.
+const char* const kPortDeniedReason = "access denied.";
+const char* const kPortBusyReason =
+    "the port is busy, held by another program (a terminal program, a GPS or map program, "
+    "another copy of Lumagrab). Close it and try again.";
 
 namespace {
 

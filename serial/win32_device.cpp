@@ -1,7 +1,6 @@
 // The SerialDevice backend over the Win32 serial API: a COM port, a USB
 // adapter's virtual COM port, or under Wine whatever the prefix maps a COM
-// name to. This is the one file of the serial layer that includes
-// <windows.h>.
+// name to. The line settings it hands to the system are in win32_line.h.
 //
 // The port is opened without overlapped I/O and with time-outs that make a
 // read return at once with what is waiting, so that polling never blocks.
@@ -15,6 +14,7 @@
 #include <cerrno>
 
 #include "serial/system_serial.h"
+#include "serial/win32_line.h"
 
 namespace {
 
@@ -103,7 +103,9 @@ bool isVanished(DWORD error) {
            error == ERROR_GEN_FAILURE;
 }
 
-void makeRaw8N1(DCB& dcb, uint32_t rate) {
+}  // namespace
+
+void serialWin32LineSettings(DCB& dcb, uint32_t rate) {
     dcb.DCBlength = sizeof dcb;
     dcb.BaudRate = rate;
     dcb.ByteSize = 8;
@@ -125,8 +127,6 @@ void makeRaw8N1(DCB& dcb, uint32_t rate) {
     // Reads and writes go on after a line error; ClearCommError reports it.
     dcb.fAbortOnError = FALSE;
 }
-
-}  // namespace
 
 std::unique_ptr<SerialDevice> makeSystemSerialDevice() {
     return std::make_unique<Win32Device>();
@@ -186,7 +186,7 @@ bool Win32Device::configure(uint32_t rate) {
     dcb.DCBlength = sizeof dcb;
     if (rate == 0 || !GetCommState(handle_, &dcb))
         return false;
-    makeRaw8N1(dcb, rate);
+    serialWin32LineSettings(dcb, rate);
     if (!SetCommState(handle_, &dcb)) {
         errno = errnoFor(GetLastError());
         return false;

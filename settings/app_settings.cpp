@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/registry_store.h"
 
 namespace {
 
@@ -13,14 +12,14 @@ namespace value = settings_value;
 // Each reader leaves the field unchanged (at its default) when the stored
 // value has another type or size, as if the value were missing.
 
-void readPortByte(const RegistryStore& store, const char* name, uint8_t& field) {
+void readPortByte(const SettingsStore& store, const char* name, uint8_t& field) {
     const RegistryValue* v = store.value(name);
     if (v && v->type == regtype::Dword && v->data.size() == 4)
         field = v->data[0];
 }
 
 // One stored byte, sign-extended: a stored 0xFF reads as -1, which counts as on.
-void readFlagByte(const RegistryStore& store, const char* name, int32_t& field) {
+void readFlagByte(const SettingsStore& store, const char* name, int32_t& field) {
     const RegistryValue* v = store.value(name);
     if (v && v->type == regtype::Binary && v->data.size() == 1) {
         field = static_cast<int8_t>(v->data[0]);
@@ -28,7 +27,7 @@ void readFlagByte(const RegistryStore& store, const char* name, int32_t& field) 
 }
 
 // The text up to the first NUL, when the whole value (NUL included) fits `maxBytes`.
-bool readText(const RegistryStore& store, const char* name, size_t maxBytes, std::string& text) {
+bool readText(const SettingsStore& store, const char* name, size_t maxBytes, std::string& text) {
     const RegistryValue* v = store.value(name);
     if (!v || v->type != regtype::String || v->data.size() > maxBytes)
         return false;
@@ -37,13 +36,13 @@ bool readText(const RegistryStore& store, const char* name, size_t maxBytes, std
     return true;
 }
 
-void readDevicePath(const RegistryStore& store, const char* name, std::string& field) {
+void readDevicePath(const SettingsStore& store, const char* name, std::string& field) {
     std::string path;
     if (readText(store, name, kDevicePathMax + 1, path) && !path.empty())
         field = path;
 }
 
-AppSettings readAll(const RegistryStore& store) {
+AppSettings readAll(const SettingsStore& store) {
     AppSettings settings = settingsFirstRunDefaults();
     std::string path;
     if (readText(store, value::OutputPath, kOutputPathSize, path))
@@ -58,7 +57,7 @@ AppSettings readAll(const RegistryStore& store) {
     return settings;
 }
 
-void writeAll(RegistryStore& store, const AppSettings& settings) {
+void writeAll(SettingsStore& store, const AppSettings& settings) {
     store.setString(value::OutputPath, settings.outputPathText());
     store.setDword(value::CommPort, settings.commPort);
     store.setDword(value::BaudRate, settings.baudRate);
@@ -96,33 +95,29 @@ AppSettings settingsFirstRunDefaults() {
     return settings;
 }
 
-std::string settingsStorePath() {
-    return platformConfigDirectory() + "/Orvane/GPSLumagrab.reg";
-}
-
 bool settingsLoad(AppSettings& settings, const std::string& storePath) {
-    RegistryStore store(storePath, kSettingsKey);
-    bool written = true;
-    if (store.keyCreatedNow()) {
-        writeAll(store, settingsFirstRunDefaults());
-        written = store.commit();
-    }
-    settings = readAll(store);
-    return written;
+    const std::unique_ptr<SettingsStore> store = settingsOpenStore(storePath);
+    settings = readAll(*store);
+    if (!store->keyCreatedNow())
+        return true;
+    // What a new key shows (an earlier installation's values) is read once
+    // and stored in the user's key, checked like any other value.
+    writeAll(*store, settings);
+    return store->commit();
 }
 
 AppSettings settingsRead(const std::string& storePath) {
-    return readAll(RegistryStore(storePath, kSettingsKey));
+    return readAll(*settingsOpenStore(storePath));
 }
 
 bool settingsSave(const AppSettings& settings, const std::string& storePath) {
-    RegistryStore store(storePath, kSettingsKey);
-    writeAll(store, settings);
-    return store.commit();
+    const std::unique_ptr<SettingsStore> store = settingsOpenStore(storePath);
+    writeAll(*store, settings);
+    return store->commit();
 }
 
 bool settingsSaveAutoBaudRate(uint8_t autoBaudRate, const std::string& storePath) {
-    RegistryStore store(storePath, kSettingsKey);
-    store.setDword(value::AutoBaudRate, autoBaudRate);
-    return store.commit();
+    const std::unique_ptr<SettingsStore> store = settingsOpenStore(storePath);
+    store->setDword(value::AutoBaudRate, autoBaudRate);
+    return store->commit();
 }

@@ -1,26 +1,35 @@
 // The user's settings, shared by the window program and the command-line
-// front end, and their load and save over the registry-file store.
+// front end, and their load and save over the settings store.
 //
-// The store is a REGEDIT4 text file (platform/registry_store.h) holding one
-// key with one value per field. Anything read from it is untrusted: a missing,
-// unreadable or malformed file, a value of the wrong type or size, or a key
-// without some values all give the first-run default of the affected field,
-// never a crash. Load writes the first-run defaults only when the key did not
-// exist before; an existing key is never completed. Save writes every value.
+// The store (platform/settings_store.h) holds one key with one value per
+// field: on Linux a REGEDIT4 text file, on Windows the registry under
+// HKEY_CURRENT_USER, where an ordinary user may write. A store is named by
+// its location: the file's path, or the key's path. Anything read from it is
+// untrusted: a missing, unreadable or malformed store, a value of the wrong
+// type or size, or a key without some values all give the first-run default
+// of the affected field, never a crash. Load fills the key only when it did
+// not exist before; an existing key is never completed. Save writes every
+// value.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/settings_store.h"
 #include "serial/system_serial.h"
 
 constexpr size_t kOutputPathSize = 512;  // 511 characters and a NUL
 constexpr size_t kDevicePathMax = 4095;  // longest device path accepted from the store
 
-// Key and value names of the store.
+// The settings' key: in the file on Linux; on Windows the machine's key that
+// earlier installations wrote, read while the user's key does not exist yet.
 inline constexpr const char* kSettingsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\GPSLumagrab";
+// The settings' key in the Windows registry.
+inline constexpr const char* kSettingsUserKey = "HKEY_CURRENT_USER\\Software\\Orvane\\GPSLumagrab";
+// Value names.
 namespace settings_value {
 inline constexpr const char* OutputPath = "OutputPath";
 inline constexpr const char* CommPort = "CommPort";
@@ -54,15 +63,21 @@ struct AppSettings {
 // desktop directory, Auto Name and Auto Save off, the default device paths.
 AppSettings settingsFirstRunDefaults();
 
-// $XDG_CONFIG_HOME/Orvane/GPSLumagrab.reg, on Windows
-// %APPDATA%\Orvane\GPSLumagrab.reg (see platformConfigDirectory()).
+// Where the settings live: $XDG_CONFIG_HOME/Orvane/GPSLumagrab.reg (see
+// platformConfigDirectory()); on Windows the registry key kSettingsUserKey.
 std::string settingsStorePath();
 
+// The store at `storePath`, a file's path or a registry key's, as the system
+// keeps its settings. A registry key that does not exist yet shows the values
+// of the machine's key of the same path (HKEY_LOCAL_MACHINE\SOFTWARE\...).
+std::unique_ptr<SettingsStore> settingsOpenStore(const std::string& storePath);
+
 // Reads the settings. When the store holds no key yet (first run, or a file
-// that could not be read or parsed), the first-run defaults are written to it
-// (a file that could not be parsed is kept beside as "<file>.bak" first).
-// Returns false when those defaults could not be written; the settings are
-// loaded in any case.
+// that could not be read or parsed), the key is filled at once: with the
+// values an earlier installation left in the machine's key (Windows), the
+// first-run defaults for the rest (a file that could not be parsed is kept
+// beside as "<file>.bak" first). Returns false when the key could not be
+// filled; the settings are loaded in any case.
 bool settingsLoad(AppSettings& settings, const std::string& storePath = settingsStorePath());
 
 // Reads the settings without writing anything: a missing key gives the
@@ -70,7 +85,7 @@ bool settingsLoad(AppSettings& settings, const std::string& storePath = settings
 AppSettings settingsRead(const std::string& storePath = settingsStorePath());
 
 // Writes every value, keeping any other content of the store. False when the
-// file could not be written; the previous file is then left whole.
+// store could not be written; a previous file is then left whole.
 bool settingsSave(const AppSettings& settings, const std::string& storePath = settingsStorePath());
 
 // Writes only "AutoBaudRate" (the rate to look at first next time), for a

@@ -14,11 +14,11 @@
 #include <sstream>
 #include <thread>
 
+#include "catalogue/product_catalogue.h"
 #include "cli/cli_app.h"
 #include "cli/cli_options.h"
-#include "session/device_messages.h"
 #include "cli/receiver_session.h"
-#include "catalogue/product_catalogue.h"
+#include "session/device_messages.h"
 #include "settings/app_settings.h"
 #include "sim/virtual_receiver.h"
 #include "support/test_support.h"
@@ -239,7 +239,9 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
         {"stops after the header", 95, "stop-after-header", {"--baud", "9600", "capture"},
          ExitDownload, message(DeviceMessage::NoResponse)},
         {"unwritable directory", 95, nullptr, {"--baud", "9600", "-d", unwritable, "capture"},
-         ExitFile, "ERROR: Unable to open file " + unwritable + "/"},
+         ExitFile, "ERROR: Unable to open file " + unwritable + "/\n"},
+        {"missing folder", 95, nullptr, {"-o", dir.file("missing/shot.png"), "capture"},
+         ExitFile, "ERROR: Unable to open file " + dir.file("missing/shot.png") + "\n"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -252,6 +254,9 @@ TEST_F(CliAgainstReceiver, FailuresGiveTheirExitCodeAndMessage) {
         const Outcome r = run(args);
         EXPECT_EQ(r.exit, c.exit);
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        if (c.exit == ExitFile) {
+            EXPECT_TRUE(sim->packets().empty()) << "refused before the receiver heard anything";
+        }
     }
 }
 
@@ -322,7 +327,14 @@ TEST_F(CliAgainstReceiver, UsageErrorsAndHelp) {
     const Outcome r = run({"--baud", "300", "query"});
     EXPECT_EQ(r.exit, ExitUsage);
     EXPECT_NE(r.err.find("usage: lumagrab-cli"), std::string::npos);
-    EXPECT_EQ(run({"--help"}).exit, ExitDone);
+    for (const char* asked : {"--help", "/?"}) {
+        const Outcome help = run({asked});
+        EXPECT_EQ(help.exit, ExitDone);
+        const std::string said[] = {"--simulate", "/dev/ttyUSB0", "kept in the file " + store};
+        for (const std::string& text : said) {
+            EXPECT_NE(help.out.find(text), std::string::npos) << text;
+        }
+    }
 }
 
 // The file's kind follows its extension in any case.

@@ -1,3 +1,5 @@
+#include "platform/platform.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,21 +7,22 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/platform.h"
+#include "platform/file_commit.h"
 #include "support/test_support.h"
 
 namespace {
 
 // Sets an environment variable for one scope and puts the old value back.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
+        if (const char* old = std::getenv(name))
+            old_ = old, hadOld_ = true;
         setenv(name, value.c_str(), 1);
     }
     ~ScopedEnv() { hadOld_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
 
-private:
+  private:
     const char* name_;
     std::string old_;
     bool hadOld_ = false;
@@ -78,6 +81,27 @@ TEST(CurrentDirectory, AcceptsDirectoriesOnly) {
     EXPECT_FALSE(platformSetCurrentDirectory(dir.file("missing")));
     EXPECT_TRUE(platformSetCurrentDirectory(dir.path()));
     ASSERT_EQ(chdir(old), 0);
+}
+
+// What the whole-file writer would refuse, told before any work is done.
+TEST(FileCanWrite, RefusesWhatTheWriterWouldRefuse) {
+    TempDir dir;
+    std::ofstream(dir.file("plain")) << "x";
+    mkdir(dir.file("folder").c_str(), 0755);
+    const struct {
+        std::string path;
+        bool writable;
+    } cases[] = {
+        {dir.file("new.bmp"), true},
+        {dir.file("plain"), true},
+        {dir.file("folder/"), false},
+        {dir.file("folder"), false},
+        {dir.file("missing/new.bmp"), false},
+        {dir.file("plain/new.bmp"), false},
+        {dir.file(std::string(256, 'n')), false},
+        {dir.file(std::string(255, 'n')), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fileCanWrite(c.path), c.writable) << c.path;
 }
 
 }  // namespace

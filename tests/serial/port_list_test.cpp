@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "serial/system_serial.h"
@@ -38,6 +39,14 @@ TEST(PortList, PortOneAndTwoAreTheBuiltInPortAndTheFirstUsbAdapter) {
     EXPECT_EQ(systemDefaultPortDevice(1), "/dev/ttyS0");
     EXPECT_EQ(systemDefaultPortDevice(2), "/dev/ttyUSB0");
     EXPECT_EQ(systemDefaultPortDevice(0), "");
+}
+
+TEST(PortList, AProblemIsToldInTheTermsOfALinuxDesktop) {
+    EXPECT_EQ(serialOpenProblem("/dev/ttyS3", ENOENT), "Cannot open /dev/ttyS3: no such device.");
+    for (const auto& [error, said] :
+         {std::pair{EACCES, "dialout group"}, std::pair{EBUSY, "ModemManager, gpsd and brltty"}}) {
+        EXPECT_NE(serialOpenProblem("/dev/ttyS3", error).find(said), std::string::npos) << said;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,236 @@
+// The REGEDIT4 file that holds the settings on Linux: its format, its writes
+// and what a damaged file leaves of the settings.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/file_commit.h"
+#include "platform/registry_store.h"
+#include "settings/app_settings.h"
+#include "settings/scratch_settings.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string readText(const std::string& path) {
+    const std::vector<uint8_t> bytes = readFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+void writeText(const std::string& path, std::string_view text) {
+    writeFileBytes(path, {text.begin(), text.end()});
+}
+
+std::vector<uint8_t> bytesOf(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+const char* kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\Key";
+
+size_t entriesIn(const std::string& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir),
+                         std::filesystem::directory_iterator());
+}
+
+TEST(RegistryDocument, ReadsEveryValueFormLineEndingAndContinuation) {
+    const std::string text =
+        "REGEDIT4\r\n\r\n; written by hand\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\Key]\r\n"
+        "\"Path\"=\"C:\\\\Data \\\"quoted\\\"\"\r\n"
+        "\"Number\"=dword:0001e240\r\n"
+        "\"Bytes\"=hex:00,7f,\\\r\n  80,FF\r\n"
+        "\"Multi\"=hex(7):41,00,00\r\n"
+        "@=\"default\"\n\n"
+        "[hkey_local_machine\\software\\other]\n"
+        "\"Empty\"=hex:\n";
+    RegistryDocument doc;
+    ASSERT_TRUE(doc.parse(text));
+    ASSERT_EQ(doc.keys().size(), 2u);
+    const std::string other = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Other";
+    const std::vector<std::tuple<std::string, const char*, uint32_t, std::vector<uint8_t>>>
+        expected = {
+            {kKey, "path", regtype::String, bytesOf({"C:\\Data \"quoted\"\0", 17})},  // any case
+            {kKey, "Number", regtype::Dword, {0x40, 0xE2, 0x01, 0x00}},
+            {kKey, "Bytes", regtype::Binary, {0x00, 0x7F, 0x80, 0xFF}},
+            {kKey, "Multi", 7u, {0x41, 0, 0}},
+            {kKey, "", regtype::String, bytesOf({"default\0", 8})},
+            {other, "Empty", regtype::Binary, {}},
+        };
+    for (const auto& [key, name, type, data] : expected) {
+        const RegistryValue* v = doc.findValue(key, name);
+        ASSERT_NE(v, nullptr) << name;
+        EXPECT_EQ(v->type, type) << name;
+        EXPECT_EQ(v->data, data) << name;
+    }
+}
+
+TEST(RegistryDocument, RejectsMalformedTextWhole) {
+    const std::string head = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"Good\"=dword:00000001\n";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"empty file", ""},
+        {"other header", "REGEDIT5\n[K]\n"},
+        {"value before any key", "REGEDIT4\n\"A\"=dword:00000001\n"},
+        {"unknown line", head + "garbage\n"},
+        {"unterminated string (truncated file)", head + "\"Path\"=\"/home/us"},
+        {"unknown escape", head + "\"A\"=\"a\\nb\"\n"},
+        {"text after a string", head + "\"A\"=\"a\" x\n"},
+        {"dword too long", head + "\"A\"=dword:000000001\n"},
+        {"dword too short (truncated file)", head + "\"A\"=dword:0000"},
+        {"hex item too long", head + "\"A\"=hex:001\n"},
+        {"hex list with a hole", head + "\"A\"=hex:01,,02\n"},
+        {"deleted value", head + "\"A\"=-\n"},
+        {"deleted key", head + "[-HKEY_LOCAL_MACHINE\\K]\n"},
+        {"no equals sign", head + "\"A\" dword:00000001\n"},
+    };
+    for (const auto& [what, text] : cases) {
+        RegistryDocument doc;
+        doc.createKey("leftover");
+        EXPECT_FALSE(doc.parse(text)) << what;
+        EXPECT_TRUE(doc.keys().empty()) << what;
+    }
+}
+
+TEST(RegistryDocument, WritesWhatItReadsBackIdenticallyAndReplacesValuesInPlace) {
+    RegistryDocument doc;
+    doc.setValue(kKey, {"Plain", regtype::String, bytesOf({"a\\b\"c\xC3\xA9\0", 8})});
+    // Control characters and a missing NUL cannot be written in quotes.
+    doc.setValue(kKey, {"Newline", regtype::String, bytesOf({"a\nb\0", 4})});
+    doc.setValue(kKey, {"NoNul", regtype::String, bytesOf("abc")});
+    doc.setValue(kKey, {"Short", regtype::Dword, {1, 2}});
+    doc.setValue(kKey, {"Word", regtype::Dword, {0x78, 0x56, 0x34, 0x12}});
+    doc.setValue(kKey, {"Blob", regtype::Binary, {0, 255}});
+    doc.setValue(kKey, {"", 0xABCDEF01u, {9}});
+    doc.setValue(kKey, {"PLAIN", regtype::String, bytesOf({"a\\b\"c\xC3\xA9\0", 8})});
+    ASSERT_EQ(doc.keys().at(0).values.size(), 7u);  // "PLAIN" replaced "Plain" where it was
+    EXPECT_EQ(doc.keys()[0].values[0].name, "PLAIN");
+
+    const std::string text = doc.serialize();
+    EXPECT_NE(text.find("\"PLAIN\"=\"a\\\\b\\\"c\xC3\xA9\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Word\"=dword:12345678\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Newline\"=hex(1):61,0a,62,00\n"), std::string::npos) << text;
+
+    RegistryDocument again;
+    ASSERT_TRUE(again.parse(text)) << text;
+    ASSERT_EQ(again.keys().size(), 1u);
+    const auto& original = doc.keys()[0].values;
+    const auto& reread = again.keys()[0].values;
+    ASSERT_EQ(reread.size(), original.size());
+    for (size_t i = 0; i < original.size(); ++i) {
+        EXPECT_EQ(reread[i].name, original[i].name);
+        EXPECT_EQ(reread[i].type, original[i].type) << original[i].name;
+        EXPECT_EQ(reread[i].data, original[i].data) << original[i].name;
+    }
+}
+
+TEST(RegistryStore, KeepsAnOversizedOrNonRegularFileAsBackupOnceBeforeRewriting) {
+    TempDir dir;
+    const std::string big = dir.file("big.reg");
+    const std::string oversized = "REGEDIT4\n;" + std::string(kRegistryFileMax, 'x') + "\n";
+    writeText(big, oversized);
+    RegistryStore bigStore(big, kKey);
+    EXPECT_EQ(bigStore.fileState(), RegistryStore::FileState::Unusable);
+    ASSERT_TRUE(bigStore.commit());
+    ASSERT_TRUE(bigStore.commit());  // must not replace the backup with the good file
+    EXPECT_EQ(readText(big + ".bak"), oversized);
+    EXPECT_EQ(RegistryStore(big, kKey).fileState(), RegistryStore::FileState::Loaded);
+
+    const std::string folder = dir.file("folder.reg");
+    std::filesystem::create_directory(folder);
+    RegistryStore store(folder, kKey);
+    EXPECT_EQ(store.fileState(), RegistryStore::FileState::Unusable);
+    ASSERT_TRUE(store.commit());
+    EXPECT_TRUE(std::filesystem::is_directory(folder + ".bak"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder));
+}
+
+TEST(RegistryStore, AFailedWriteReportsFalseAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    // A parent that is a regular file stops the write, even for root.
+    writeText(dir.file("notadir"), "x");
+    RegistryStore store(dir.file("notadir/store.reg"), kKey);
+    store.setDword("Port", 1);
+    EXPECT_FALSE(store.commit());
+
+    // A rename cannot replace a directory: the write fails after the
+    // temporary file was made, and must take it away again.
+    std::filesystem::create_directory(dir.file("taken.reg"));
+    EXPECT_FALSE(registryWriteFileAtomically(dir.file("taken.reg"), "REGEDIT4\n"));
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
+}
+
+TEST(RegistryStoreDeathTest, ACrashBeforeTheRenameLeavesTheOldFileWhole) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string path = dir.file("store.reg");
+    {
+        RegistryStore store(path, kKey);
+        store.setString("Dir", "/old");
+        ASSERT_TRUE(store.commit());
+    }
+    const std::string before = readText(path);
+    EXPECT_EXIT(
+        {
+            fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
+            RegistryStore store(path, kKey);
+            store.setString("Dir", "/new/and/much/longer/than/before");
+            store.commit();
+        },
+        testing::ExitedWithCode(3), "");
+    EXPECT_EQ(readText(path), before);
+    EXPECT_EQ(RegistryStore(path, kKey).fileState(), RegistryStore::FileState::Loaded);
+}
+
+// --- The settings in the file ------------------------------------------------
+
+class SettingsFile : public testing::Test {
+  protected:
+    // Writes a file whose settings key holds `valueLines`, then loads it.
+    void loadFrom(const std::string& valueLines) {
+        std::filesystem::create_directories(std::filesystem::path(path_).parent_path());
+        writeText(path_, "REGEDIT4\n\n[" + std::string(kSettingsKey) + "]\n" + valueLines);
+        AppSettings s;
+        settingsLoad(s, path_);
+    }
+    std::vector<uint8_t> stored(const char* name) {
+        const RegistryStore store(path_, kSettingsKey);
+        const RegistryValue* v = store.value(name);
+        return v ? v->data : std::vector<uint8_t>{};
+    }
+
+    ScratchSettings scratch_;
+    const std::string path_ = scratch_.location();
+};
+
+TEST_F(SettingsFile, AMalformedOrTruncatedFileLoadsDefaultsAndIsKeptAsBackup) {
+    AppSettings good;
+    good.commPort = 2;
+    good.setOutputPath("/srv/shots");
+    ASSERT_TRUE(settingsSave(good, path_));
+    const std::string whole = readText(path_);
+    const std::string truncated = whole.substr(0, whole.find("/srv/sh") + 7);
+
+    for (const std::string& bad : {truncated, std::string("\x01\x02 not a registry file")}) {
+        writeText(path_, bad);
+        AppSettings s;
+        EXPECT_TRUE(settingsLoad(s, path_));
+        expectFirstRunValues(s);
+        EXPECT_EQ(readText(path_ + ".bak"), bad);
+        expectFirstRunValues(settingsRead(path_));  // the rewritten file is whole again
+        EXPECT_EQ(RegistryStore(path_, kSettingsKey).fileState(), RegistryStore::FileState::Loaded);
+    }
+}
+
+TEST_F(SettingsFile, SaveKeepsWhatElseTheFileHolds) {
+    loadFrom("\"Extra\"=\"mine\"\n\n[HKEY_LOCAL_MACHINE\\Other]\n@=hex:01\n");
+    AppSettings s = settingsFirstRunDefaults();
+    s.baudRate = 6;
+    ASSERT_TRUE(settingsSave(s, path_));
+    EXPECT_EQ(stored("Extra"), bytesOf({"mine\0", 5}));
+    EXPECT_EQ(stored(settings_value::BaudRate), (std::vector<uint8_t>{6, 0, 0, 0}));
+    EXPECT_NE(readText(path_).find("[HKEY_LOCAL_MACHINE\\Other]\n@=hex:01\n"), std::string::npos);
+}
+
+}  // namespace
