@@ -250,7 +250,16 @@ void MainDialog::showCommPort() {
 }
 
 void MainDialog::RunPosted() {
-    for (;;) {
+    // Only as many steps as were waiting: a worker that hands steps over
+    // faster than the window runs them must not keep the window's thread
+    // from its other messages. Those handed over meanwhile come with a wake
+    // of their own.
+    size_t waiting = 0;
+    {
+        std::lock_guard lock(postedMutex_);
+        waiting = posted_.size();
+    }
+    for (; waiting > 0; --waiting) {
         std::function<void()> step;
         {
             std::lock_guard lock(postedMutex_);
@@ -396,14 +405,41 @@ void MainDialog::OnAbout() {
 // --- Progress, posted to the window ------------------------------------------------
 
 void MainDialog::Progress::setRange(int32_t lower, int32_t upper) {
-    dialog_.onWindow([this, lower, upper] { dialog_.view_.setProgressRange(lower, upper); });
+    change([&](Changes& c) { c.range = {lower, upper}; });
 }
 
 void MainDialog::Progress::setPosition(uint32_t position) {
     const int32_t value = static_cast<int32_t>(std::min<uint32_t>(position, INT32_MAX));
-    dialog_.onWindow([this, value] { dialog_.view_.setProgressPosition(value); });
+    change([&](Changes& c) { c.position = value; });
 }
 
 void MainDialog::Progress::setText(const std::string& text) {
-    dialog_.onWindow([this, text] { dialog_.view_.setControlText(res::IDC_PERCENT, text); });
+    change([&](Changes& c) { c.text = text; });
+}
+
+void MainDialog::Progress::change(const std::function<void(Changes&)>& record) {
+    bool handOver = false;
+    {
+        std::lock_guard lock(mutex_);
+        record(changes_);
+        handOver = !stepWaiting_;
+        stepWaiting_ = true;
+    }
+    if (handOver)
+        dialog_.onWindow([this] { show(); });
+}
+
+void MainDialog::Progress::show() {
+    Changes shown;
+    {
+        std::lock_guard lock(mutex_);
+        shown = std::exchange(changes_, {});
+        stepWaiting_ = false;
+    }
+    if (shown.range)
+        dialog_.view_.setProgressRange(shown.range->first, shown.range->second);
+    if (shown.position)
+        dialog_.view_.setProgressPosition(*shown.position);
+    if (shown.text)
+        dialog_.view_.setControlText(res::IDC_PERCENT, *shown.text);
 }

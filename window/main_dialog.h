@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "capture/progress.h"
 #include "catalogue/product_catalogue.h"
@@ -147,7 +148,10 @@ class MainDialog : public MainDialogEvents {
     // start-up and tear-down, the worker in between.
     LinkSession link_;
 
-    // The download's progress, as posted steps (used by the worker).
+    // The download's progress, set by the worker and shown by a posted step.
+    // Only the latest range, position and text count, so one step shows
+    // whatever has changed until it runs: a fast line, which moves the bar
+    // at every record, hands the window one step at a time, not one a record.
     class Progress : public ProgressBar, public ProgressText {
       public:
         explicit Progress(MainDialog& dialog) : dialog_(dialog) {}
@@ -156,7 +160,19 @@ class MainDialog : public MainDialogEvents {
         void setText(const std::string& text) override;
 
       private:
+        struct Changes {
+            std::optional<std::pair<int32_t, int32_t>> range;
+            std::optional<int32_t> position;
+            std::optional<std::string> text;
+        };
+        // Records a change and hands a step over unless one is waiting.
+        void change(const std::function<void(Changes&)>& record);
+        void show();  // on the window's thread
+
         MainDialog& dialog_;
+        std::mutex mutex_;
+        Changes changes_;           // guarded by mutex_
+        bool stepWaiting_ = false;  // guarded by mutex_
     } progress_{*this};
 
     // Steps handed to the window's thread.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "capture/bitmap_file.h"
 #include "cli/cli_app.h"
@@ -287,6 +288,29 @@ TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
               ExitDone)
         << cliErr.str();
     EXPECT_EQ(readFileBytes(windowFile), readFileBytes(cliFile));
+}
+
+// A line faster than the window: each pass of the window's loop runs only
+// the steps that were waiting, and shows the bar once however often the
+// worker moved it, so that the window goes on answering its other messages;
+// the bar ends where the download left it.
+TEST_F(WindowTest, AWindowSlowerThanTheLineShowsTheProgressOnceAPass) {
+    VirtualReceiver* r = play(kProduct);
+    ASSERT_TRUE(r);
+    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
+    WindowUnderTest& w = *window;
+    w.view.whenProgressMoves = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+    w.dialog().OnCommand(res::IDC_DOWNLOAD);
+    size_t passes = 0;
+    for (; w.dialog().commandRunning() && passes < 2000; ++passes) {
+        w.view.waitForWake(std::chrono::milliseconds(20));
+        w.dialog().RunPosted();
+    }
+    EXPECT_FALSE(w.dialog().commandRunning());
+    EXPECT_LE(w.view.lines("position").size(), passes);
+    EXPECT_EQ(w.view.lines("position").back(), "position 0");
+    EXPECT_EQ(w.view.lines("text 1014").back(), "text 1014 Idle...");
+    EXPECT_EQ(filesIn(out()), std::vector{generatedName(kProduct)});
 }
 
 // Without Auto Save the Save dialog asks, proposing a generated name with

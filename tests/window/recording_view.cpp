@@ -62,6 +62,8 @@ void RecordingView::setProgressRange(int32_t lower, int32_t upper) {
 }
 void RecordingView::setProgressPosition(int32_t position) {
     log.push_back("position " + std::to_string(position));
+    if (whenProgressMoves)
+        whenProgressMoves();
 }
 void RecordingView::enableMenuItem(int id, bool enable) {
     log.push_back("menu-enable " + std::to_string(id) + flag(enable));

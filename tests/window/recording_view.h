@@ -32,7 +32,8 @@ class RecordingView : public MainDialogView {
     std::optional<std::string> saveAnswer;  // the Save dialog's choice; none: cancelled
     std::function<bool(OutputDirectoryForm&)> outputDirectory;
     std::function<bool(CommPortsForm&)> commPorts;
-    std::function<void()> whenDialogOpens;  // inside About, Supported Products or a box
+    std::function<void()> whenDialogOpens;    // inside About, Supported Products or a box
+    std::function<void()> whenProgressMoves;  // after each "position" line
 
     // The lines that start with `prefix`, in order.
     std::vector<std::string> lines(const std::string& prefix) const;
