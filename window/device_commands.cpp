@@ -23,6 +23,13 @@ void MainDialog::tell(DeviceMessage message) {
 }
 
 void MainDialog::SelectCommPort(uint8_t port) {
+    choosePort(port);
+    link_.openPort(port);
+}
+
+// The port kept and shown: its radio button, or the invalid-port message
+// for a number that names none.
+void MainDialog::choosePort(uint8_t port) {
     work_.commPort = port;
     if (port == 1 || port == 2) {
         onWindow([this, port] {
@@ -33,7 +40,6 @@ void MainDialog::SelectCommPort(uint8_t port) {
         onWindow([this, port] { settings_.commPort = port; });
         tell(DeviceMessage::InvalidPort);
     }
-    link_.openPort(port);
 }
 
 void MainDialog::ClearDeviceInfo() {
@@ -74,6 +80,7 @@ void MainDialog::SetBusyLayout(bool busy) {
 // --- Device commands -------------------------------------------------------------
 
 void MainDialog::SearchAtStartup() {
+    link_.openPort(work_.commPort);
     if (sessionFindAtStartup(work_.baudRate, work_.autoBaudRate))
         OnQueryDevice();
     EnableCommands(true);

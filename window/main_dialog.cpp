@@ -111,7 +111,9 @@ bool MainDialog::OnInitDialog() {
     }
     link_.setPortDevices(settings_.com1Device, settings_.com2Device);
     work_ = settings_;
-    SelectCommPort(settings_.commPort);
+    // The port opens on the worker, as the search's first step: opening may
+    // take a while, and the window shows at once.
+    choosePort(settings_.commPort);
     UpdateAutoChecks();
     UpdateBaudChecks();
     ClearDeviceInfo();

@@ -53,10 +53,10 @@ class MainDialog : public MainDialogEvents {
     ~MainDialog() override;  // OnDestroy(), if the window was set up and it has not run
 
     // The start-up sequence, before the window is first shown: the link,
-    // the settings, the stored port (a bad port number's message comes
-    // here, before the window), the menus and the device texts; the search
-    // for the receiver then runs on the worker and turns the commands on
-    // when it ends. False when a simulated run's virtual receiver cannot
+    // the settings, the stored port's button (a bad port number's message
+    // comes here, before the window), the menus and the device texts; the
+    // port then opens on the worker, where the search for the receiver runs
+    // and turns the commands on when it ends. False when a simulated run's virtual receiver cannot
     // start (startError() says why): the window must not run then.
     bool OnInitDialog() override;
     const std::string& startError() const override { return startError_; }
@@ -103,6 +103,7 @@ class MainDialog : public MainDialogEvents {
 
     // --- On the worker (the window's thread during start-up) -----------------
     void SelectCommPort(uint8_t port);
+    void choosePort(uint8_t port);
     void ClearDeviceInfo();
     void EnableCommands(bool enable);
     void SetBusyLayout(bool busy);

@@ -77,6 +77,6 @@ constexpr int ID_SETTINGS_COMM_PORTS = 32790;
 // The six controls that every device command disables while it runs, in
 // the order they are switched.
 constexpr int kCommandControls[] = {IDC_DOWNLOAD,    ID_CANCEL, IDC_QUERY_DEVICE,
-                                    IDC_AUTO_DETECT, IDC_COM1, IDC_COM2};
+                                    IDC_AUTO_DETECT, IDC_COM1,  IDC_COM2};
 
 }  // namespace res

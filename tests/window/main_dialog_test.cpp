@@ -3,7 +3,9 @@
 // ones on pseudo-terminals that the settings name as port 1 and port 2.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -199,6 +201,26 @@ TEST_F(WindowTest, AStoredPortThatNamesNoneIsToldBeforeTheWindowShows) {
         EXPECT_EQ(saved.commPort, port);
         EXPECT_EQ(saved.autoBaudRate, 0);  // no port: no rate to remember
     }
+}
+
+// Opening the stored port is the search's first step, on the worker, so that
+// the window shows at once however long the port takes: one that opens but
+// cannot be set up (a device gone, as a port under Wine whose device is
+// missing) pauses to close again.
+TEST_F(WindowTest, TheStoredPortOpensOnTheWorkerOnceTheWindowShows) {
+    const std::string notAPort = dir_.file("not-a-port");
+    std::ofstream{notAPort};
+    const std::thread::id windowThread = std::this_thread::get_id();
+    std::atomic<int> pausesOnWindow{0}, pausesOnWorker{0};
+    platformSetSleepHook([&](uint32_t) {
+        ++(std::this_thread::get_id() == windowThread ? pausesOnWindow : pausesOnWorker);
+    });
+    WindowUnderTest w(stored(notAPort));
+    ASSERT_TRUE(w.start());
+    EXPECT_EQ(pausesOnWindow, 0);
+    EXPECT_GT(pausesOnWorker, 0);
+    EXPECT_EQ(w.view.lines("check 1005"), std::vector<std::string>{"check 1005 1"});
+    platformSetSleepHook([](uint32_t) {});
 }
 
 // --- Device commands -------------------------------------------------------------
