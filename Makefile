@@ -88,7 +88,7 @@ windows:
 	@scripts/install-deps windows
 	cmake -S . -B $(WINDOWS_BUILD) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DLUMAGRAB_BUILD_BENCH=OFF $(TEAM_FLAGS)
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target lumagrab-cli lumagrab windows_tests
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target lumagrab-cli lumagrab windows_tests window_driver
 
 # The Linux virtual receiver and CLI the Windows programs are checked
 # against, from the same build as `make build`.
@@ -96,5 +96,6 @@ test-windows: windows
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(TEAM_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target lumagrab-sim lumagrab-cli
 	tests/windows/run-wine-tests $(WINDOWS_BUILD) $(BUILD)
+	tests/windows/run-wine-window-tests $(WINDOWS_BUILD) $(BUILD)
 
 include packaging/release.mk

@@ -1,0 +1,430 @@
+// window_driver.exe: drives lumagrab.exe for tests/windows/run-wine-window-tests
+// as a user would, with window messages, and reads back what the user sees.
+// It starts the program, then reads one command per line on standard input
+// and answers each with one line on standard output, "ok[ RESULT]" or
+// "error WHY", so that a whole scenario runs in one Wine process (Wine's
+// start costs about a second a process).
+//
+// "The window" is the program's main window (its only window without an
+// owner); "the dialog" is the box or dialog last found by `dialog`. IDs are
+// decimal, times in milliseconds; a text answer has its line feeds as \n.
+//
+//   start PROGRAM     start it (no arguments)
+//   window MS         wait for the window to show: "ok MS-SINCE-START"
+//   text ID           the text of a control of the window
+//   until ID MS TEXT  wait until a control of the window shows TEXT
+//   state ID          "ok ENABLED VISIBLE CHECKED", each 0 or 1
+//   click ID          press a button of the window (BM_CLICK)
+//   command ID        WM_COMMAND as a menu item sends it (2: Escape's IDCANCEL)
+//   syscommand ID     WM_SYSCOMMAND (16: the system menu's About; 61536: the close box)
+//   idle MS           wait until the commands are on and Download is shown
+//   busy MS           wait until the progress bar is shown
+//   probe ID MS       press button ID and time the window's answers (WM_NULL
+//                     every 10 ms) until its command has run, or with ID 0 for
+//                     MS: "ok LONGEST-GAP ITS-END-MS MS-TAKEN"
+//   dialog MS TITLE   wait for a box or dialog of the program with this caption
+//   message           the dialog as a message box: "ok ICON TEXT", ICON one of
+//                     none, stop, exclamation, information, question, other
+//   dtext ID          the text of a control of the dialog
+//   dpress ID         press a button of the dialog (WM_COMMAND)
+//   gone MS           wait until the dialog has closed
+//   exit MS           wait for the program to end: "ok EXIT-CODE"
+//   reg KEY VALUE     a registry value: "ok TYPE SIZE DATA" (REG_SZ as text,
+//                     REG_DWORD in decimal, others in hex) or "ok missing"
+//
+// Messages are posted, never sent, where the program may answer with a modal
+// box: the driver must stay free to read it.
+#include <windows.h>
+// After windows.h, on which they build.
+#include <fcntl.h>
+#include <io.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "win32/utf16.h"
+#include "window/resource_ids.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Polls `done` every 10 ms for up to `ms`.
+bool waitFor(int ms, const std::function<bool()>& done) {
+    const auto start = Clock::now();
+    for (;;) {
+        if (done())
+            return true;
+        if (msSince(start) > ms)
+            return false;
+        Sleep(10);
+    }
+}
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
+    }
+    return out;
+}
+
+// The text of a window of another process: WM_GETTEXT, which the system
+// carries across (GetWindowText would not ask an edit field).
+std::string textOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!window ||
+        !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 2000, &copied);
+    text.resize(copied);
+    return utf8(text);
+}
+
+// --- The standard icons, told apart on the screen ----------------------------------
+
+// Handles of icons are the process's own, so a box's icon is compared with
+// the system's by the pixels it shows.
+using Pixels = std::vector<COLORREF>;
+
+Pixels pixelsOf(HDC dc, int width, int height) {
+    Pixels pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
+    return pixels;
+}
+
+// Draws into a bitmap of the given size with `paint`, and reads it back.
+Pixels drawn(int width, int height, const std::function<void(HDC)>& paint) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    paint(memory);
+    Pixels pixels = pixelsOf(memory, width, height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::string iconShownBy(HWND iconStatic) {
+    if (!iconStatic || !IsWindowVisible(iconStatic) || !SendMessageW(iconStatic, STM_GETICON, 0, 0))
+        return "none";
+    RECT place;
+    GetWindowRect(iconStatic, &place);
+    const int width = place.right - place.left;
+    const int height = place.bottom - place.top;
+    const Pixels shown = drawn(width, height, [&](HDC dc) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
+    const struct {
+        const char* name;
+        LPCSTR icon;
+    } standard[] = {{"stop", IDI_HAND},
+                    {"exclamation", IDI_EXCLAMATION},
+                    {"information", IDI_ASTERISK},
+                    {"question", IDI_QUESTION}};
+    for (const auto& candidate : standard) {
+        // On the box's own background, taken from a corner the icon leaves clear.
+        const Pixels expected = drawn(width, height, [&](HDC dc) {
+            HBRUSH background = CreateSolidBrush(shown[0]);
+            RECT all = {0, 0, width, height};
+            FillRect(dc, &all, background);
+            DeleteObject(background);
+            DrawIconEx(dc, 0, 0, LoadIconA(nullptr, candidate.icon), width, height, 0, nullptr,
+                       DI_NORMAL);
+        });
+        size_t same = 0;
+        for (size_t i = 0; i < shown.size(); ++i) same += shown[i] == expected[i];
+        if (same * 100 >= shown.size() * 95)
+            return candidate.name;
+    }
+    return "other";
+}
+
+// --- The program and its windows ---------------------------------------------------
+
+class Driver {
+  public:
+    ~Driver() {
+        if (process_.hProcess) {
+            TerminateProcess(process_.hProcess, 1);  // a scenario that stopped half-way
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+    }
+
+    // One command line; returns the answer.
+    std::string run(const std::string& line);
+
+  private:
+    std::string start(const std::string& program);
+    HWND topWindow(const std::function<bool(HWND)>& wanted) const;
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    bool idle() const;
+    std::string probe(int id, int ms);
+    std::string message() const;
+    static std::string registryValue(const std::string& key, const std::string& name);
+
+    PROCESS_INFORMATION process_{};
+    Clock::time_point started_;
+    HWND window_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+std::string Driver::start(const std::string& program) {
+    std::wstring commandLine = L"\"" + utf16(program) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = Clock::now();
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        return "error cannot start " + program;
+    return "ok";
+}
+
+// A shown top-level window of the program that `wanted` accepts.
+HWND Driver::topWindow(const std::function<bool(HWND)>& wanted) const {
+    struct Search {
+        DWORD process;
+        const std::function<bool(HWND)>& wanted;
+        HWND found = nullptr;
+    } search{process_.dwProcessId, wanted};
+    EnumWindows(
+        [](HWND w, LPARAM data) {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != s.process || !IsWindowVisible(w) || !s.wanted(w))
+                return TRUE;
+            s.found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Nothing running: every command control on, Download and Exit shown, the
+// progress bar hidden.
+bool Driver::idle() const {
+    for (int id : res::kCommandControls) {
+        if (!IsWindowEnabled(control(id)))
+            return false;
+    }
+    return IsWindowVisible(control(res::IDC_DOWNLOAD)) &&
+           IsWindowVisible(control(res::ID_CANCEL)) && !IsWindowVisible(control(res::IDC_PROGRESS));
+}
+
+std::string Driver::probe(int id, int ms) {
+    const auto start = Clock::now();
+    if (id != 0)
+        PostMessageW(control(id), BM_CLICK, 0, 0);
+    auto lastAnswer = start;
+    double longestGap = 0;
+    double longestAt = 0;
+    bool seenBusy = false;
+    for (;;) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(ms), &ignored);
+        if (msSince(lastAnswer) > longestGap) {
+            longestGap = msSince(lastAnswer);
+            longestAt = msSince(start);
+        }
+        lastAnswer = Clock::now();
+        seenBusy = seenBusy || !idle();
+        const bool ran = id != 0 && seenBusy && idle();
+        if (ran || (id == 0 && msSince(start) >= ms)) {
+            std::ostringstream answer;
+            answer << "ok " << static_cast<int>(longestGap) << ' ' << static_cast<int>(longestAt)
+                   << ' ' << static_cast<int>(msSince(start));
+            return answer.str();
+        }
+        if (msSince(start) >= ms)
+            return "error still busy";
+        Sleep(10);
+    }
+}
+
+std::string Driver::message() const {
+    HWND icon = nullptr;
+    HWND text = nullptr;
+    for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[16] = {};
+        GetClassNameW(child, name, 16);
+        if (lstrcmpiW(name, L"Static") != 0)
+            continue;
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = child;
+        else
+            text = child;
+    }
+    if (!text)
+        return "error not a message box";
+    return "ok " + iconShownBy(icon) + " " + escaped(textOf(text));
+}
+
+std::string Driver::registryValue(const std::string& key, const std::string& name) {
+    const size_t slash = key.find('\\');
+    const std::string root = key.substr(0, slash);
+    const HKEY hive = root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::wstring path = slash == std::string::npos ? L"" : utf16(key.substr(slash + 1));
+    DWORD type = 0;
+    std::vector<BYTE> data(4096);
+    DWORD size = static_cast<DWORD>(data.size());
+    const LSTATUS status = RegGetValueW(hive, path.c_str(), utf16(name).c_str(),
+                                        RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return "ok missing";
+    if (status != ERROR_SUCCESS)
+        return "error registry error " + std::to_string(status);
+    std::ostringstream answer;
+    answer << "ok ";
+    if (type == REG_SZ) {
+        answer << "REG_SZ " << size << ' '
+               << utf8(reinterpret_cast<const wchar_t*>(data.data())).c_str();
+    } else if (type == REG_DWORD && size == 4) {
+        DWORD value = 0;
+        memcpy(&value, data.data(), 4);
+        answer << "REG_DWORD 4 " << value;
+    } else {
+        answer << (type == REG_BINARY ? "REG_BINARY" : std::to_string(type)) << ' ' << size << ' ';
+        for (DWORD i = 0; i < size; ++i) {
+            char hex[3];
+            snprintf(hex, sizeof hex, "%02x", data[i]);
+            answer << hex;
+        }
+    }
+    return answer.str();
+}
+
+std::string Driver::run(const std::string& line) {
+    std::istringstream in(line);
+    std::string verb;
+    in >> verb;
+    int number = 0;
+    in >> number;
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    const auto done = [](bool ok, const char* otherwise) {
+        return ok ? std::string("ok") : std::string("error ") + otherwise;
+    };
+
+    if (verb == "start")
+        return start(line.substr(line.find(' ') + 1));
+    if (!process_.hProcess)
+        return "error nothing started";
+    if (verb == "window") {
+        const bool shown = waitFor(number, [&] {
+            window_ = topWindow([](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
+            return window_ != nullptr;
+        });
+        return shown ? "ok " + std::to_string(static_cast<int>(msSince(started_)))
+                     : "error no window";
+    }
+    if (verb == "dialog") {
+        dialog_ = nullptr;
+        const bool found = waitFor(number, [&] {
+            dialog_ = topWindow(
+                [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == rest; });
+            return dialog_ != nullptr;
+        });
+        return done(found, "no such dialog");
+    }
+    if (verb == "exit") {
+        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(number)) != WAIT_OBJECT_0)
+            return "error still running";
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return "ok " + std::to_string(code);
+    }
+    if (verb == "reg") {
+        std::istringstream words(line.substr(verb.size()));
+        std::string key, name;
+        words >> key >> name;
+        return registryValue(key, name);
+    }
+    if (verb == "message")
+        return dialog_ ? message() : "error no dialog";
+    if (verb == "dtext")
+        return "ok " + escaped(textOf(GetDlgItem(dialog_, number)));
+    if (verb == "dpress") {
+        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, number)));
+        return "ok";
+    }
+    if (verb == "gone")
+        return done(waitFor(number, [&] { return !IsWindow(dialog_); }), "still open");
+    if (!window_)
+        return "error no window yet";
+    if (verb == "text")
+        return "ok " + escaped(textOf(control(number)));
+    if (verb == "until") {
+        std::istringstream words(rest);
+        int ms = 0;
+        words >> ms;
+        std::string text;
+        std::getline(words >> std::ws, text);
+        std::string shown;
+        const bool seen = waitFor(ms, [&] { return (shown = textOf(control(number))) == text; });
+        return seen ? "ok" : "error it shows " + escaped(shown);
+    }
+    if (verb == "state") {
+        const HWND c = control(number);
+        return "ok " + std::to_string(IsWindowEnabled(c) ? 1 : 0) + " " +
+               std::to_string(IsWindowVisible(c) ? 1 : 0) + " " +
+               std::to_string(SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+    }
+    if (verb == "click")
+        return done(PostMessageW(control(number), BM_CLICK, 0, 0), "no such control");
+    if (verb == "command")
+        return done(PostMessageW(window_, WM_COMMAND, MAKEWPARAM(number, 0), 0), "not posted");
+    if (verb == "syscommand")
+        return done(PostMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(number), 0),
+                    "not posted");
+    if (verb == "idle")
+        return done(waitFor(number, [&] { return idle(); }), "still busy");
+    if (verb == "busy")
+        return done(waitFor(number, [&] { return IsWindowVisible(control(res::IDC_PROGRESS)); }),
+                    "never busy");
+    if (verb == "probe") {
+        int ms = 0;
+        std::istringstream(rest) >> ms;
+        return probe(number, ms);
+    }
+    return "error unknown command " + verb;
+}
+
+}  // namespace
+
+int main() {
+    _setmode(_fileno(stdout), _O_BINARY);  // answers end in a line feed alone
+    Driver driver;
+    char buffer[4096];
+    while (fgets(buffer, sizeof buffer, stdin)) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.empty())
+            continue;
+        std::printf("%s\n", driver.run(line).c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}
