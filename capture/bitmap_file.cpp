@@ -100,7 +100,7 @@ std::string candidateName(const std::string& directory, const std::string& stem,
 
 bool pathExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return std::filesystem::exists(std::filesystem::symlink_status(pathFromText(path), error));
 }
 
 // The first candidate from `number` on that no file holds; false when the

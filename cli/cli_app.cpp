@@ -166,7 +166,7 @@ bool saveBitmapAt(const Capture& c, uint8_t screenType, const std::string& path)
         chosen = path;
         return true;
     });
-    std::string directory = std::filesystem::path(path).parent_path().string();
+    std::string directory = pathText(pathFromText(path).parent_path());
     const bool saved = bitmapSaveAs(c.info, c.pixels, screenType, directory, nullptr);
     platformSetSaveDialogHook(nullptr);
     return saved;
@@ -202,7 +202,7 @@ bool outputCanBeWritten(const CliOptions& options, const AppSettings& settings) 
     std::string folder = outputFolder(options, settings);
     if (!options.directory.empty()) {
         std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
+        std::filesystem::create_directories(pathFromText(folder), ignored);
     }
     if (folder.empty() || !pathIsSeparator(folder.back()))
         folder += pathSeparator();  // an empty folder is the root, as for generated names

@@ -8,3 +8,7 @@ const CliSystemHelp kCliSystemHelp = {
     "  -h, --help, --version\n",
     "the file ",
 };
+
+std::vector<std::string> cliArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}

@@ -1,35 +1,10 @@
 #include "cli/receiver_session.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "link/device_link.h"
+#include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "session/device_messages.h"
 #include "session/device_session.h"
-
-std::string portOpenProblem(const std::string& path, int error) {
-    const std::string head = "Cannot open " + path + ": ";
-    switch (error) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-        case ENOTDIR:
-            return head + "no such device.";
-        case EACCES:
-        case EPERM:
-            return head +
-                   "permission denied. Add your user to the dialout group "
-                   "(sudo usermod -aG dialout $USER), then log out and log in again.";
-        case EBUSY:
-        case EWOULDBLOCK:
-            return head +
-                   "the port is busy, held by another program (ModemManager, gpsd and brltty "
-                   "are the usual ones).";
-        default:
-            return head + std::strerror(error) + ".";
-    }
-}
 
 namespace {
 
@@ -99,7 +74,7 @@ bool ReceiverSession::openPort(uint8_t port) {
         return false;
     }
     if (!link_.openPort(port)) {
-        err_ << portOpenProblem(devicePath(port), serialLastOpenError()) << '\n';
+        err_ << serialOpenProblem(devicePath(port), serialLastOpenError()) << '\n';
         return false;
     }
     portWasOpen_ = true;

@@ -64,6 +64,3 @@ class ReceiverSession {
     uint8_t chosenPort_ = 1;
     bool portWasOpen_ = false;
 };
-
-// Why a port could not be opened, from the errno of the attempt.
-std::string portOpenProblem(const std::string& path, int error);

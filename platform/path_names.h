@@ -2,7 +2,15 @@
 // (path_names_posix.cpp, path_names_win32.cpp).
 #pragma once
 
+#include <filesystem>
+#include <string>
 #include <string_view>
+
+// The program keeps file names in UTF-8; the standard library's paths take
+// and give them so on every system (a plain std::string would be read in
+// some other code page on Windows).
+std::filesystem::path pathFromText(std::string_view utf8);
+std::string pathText(const std::filesystem::path& path);
 
 // The separator that joins a folder and a name: '/' on Linux, '\' on Windows.
 char pathSeparator();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/path_names.h"
 #include "platform/stop_request.h"
 
 namespace {
@@ -71,6 +72,6 @@ bool platformSetCurrentDirectory(const std::string& path) {
     if (path.empty())
         return false;
     std::error_code error;
-    std::filesystem::current_path(path, error);
+    std::filesystem::current_path(pathFromText(path), error);
     return !error;
 }

@@ -1,8 +1,8 @@
 // The program's text and the wide text of the system's W calls. The program
-// keeps file names and settings in the ANSI code page, the encoding its
-// arguments arrive in, so that a path read from the registry or a Known
-// Folder names the same file as one typed on the command line; this is the
-// one place that says so. Only for the Windows files of platform/.
+// keeps all its text in UTF-8: file names, settings, arguments (read as
+// wide text, see the CLI), the texts of the window; this is the one place
+// that converts, whatever the system's ANSI code page. For the Windows files
+// of every folder.
 #pragma once
 
 #include <string>

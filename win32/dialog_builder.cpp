@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "win32/utf16.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ class TemplateWriter {
         word(HIWORD(value));
     }
     void text(const std::string& utf8Text) {
-        for (wchar_t c : utf16(utf8Text)) word(static_cast<WORD>(c));
+        for (wchar_t c : widen(utf8Text)) word(static_cast<WORD>(c));
         word(0);
     }
     void alignToDword() {
@@ -66,7 +66,7 @@ void writeControl(TemplateWriter& out, const ControlSpec& control, DWORD extraSt
     out.word(static_cast<WORD>(control.height + (dropDown ? kDropDownHeight : 0)));
     out.word(static_cast<WORD>(control.id));  // kNoControlId is the system's 0xFFFF
     if (cls.name) {
-        out.text(utf8(cls.name));
+        out.text(narrow(cls.name));
     } else {
         out.word(0xFFFF);
         out.word(cls.atom);
@@ -148,7 +148,7 @@ HMENU buildMainMenu() {
         switch (entry.kind) {
             case MenuEntryKind::Popup:
                 open.push_back(CreatePopupMenu());
-                titles.push_back(utf16(entry.text));
+                titles.push_back(widen(entry.text));
                 break;
             case MenuEntryKind::EndPopup: {
                 const HMENU popup = open.back();
@@ -164,7 +164,7 @@ HMENU buildMainMenu() {
             case MenuEntryKind::Item:
             case MenuEntryKind::CheckItem:
                 AppendMenuW(open.back(), MF_STRING, static_cast<UINT_PTR>(entry.id),
-                            utf16(entry.text).c_str());
+                            widen(entry.text).c_str());
                 break;
         }
     }

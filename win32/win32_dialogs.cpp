@@ -4,8 +4,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include "platform/wide_text_win32.h"
 #include "win32/dialog_builder.h"
-#include "win32/utf16.h"
 #include "window/resource_ids.h"
 #include "window/settings_forms.h"
 
@@ -18,8 +18,8 @@ constexpr DWORD kPathCharacters = 1024;
 std::wstring filterList(const SaveDialogRequest& request) {
     std::wstring list;
     for (const auto& [description, pattern] : request.filters) {
-        list += utf16(description) + L'\0';
-        list += utf16(pattern) + L'\0';
+        list += widen(description) + L'\0';
+        list += widen(pattern) + L'\0';
     }
     return list + L'\0';
 }
@@ -80,21 +80,21 @@ std::string windowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(
         static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return utf8(text);
+    return narrow(text);
 }
 
 int showMessageBox(HWND owner, const std::string& text, const std::string& caption,
                    uint32_t style) {
-    return MessageBoxW(owner, utf16(text).c_str(), utf16(caption).c_str(), style);
+    return MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(), style);
 }
 
 bool showSaveDialog(HWND owner, const SaveDialogRequest& request, std::string& chosen) {
-    std::wstring path = utf16(request.fileName);
+    std::wstring path = widen(request.fileName);
     path.resize(kPathCharacters);
     const std::wstring filters = filterList(request);
-    const std::wstring directory = utf16(request.initialDirectory);
-    const std::wstring title = utf16(request.title);
-    const std::wstring extension = utf16(request.defaultExtension);
+    const std::wstring directory = widen(request.initialDirectory);
+    const std::wstring title = widen(request.title);
+    const std::wstring extension = widen(request.defaultExtension);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
@@ -107,14 +107,14 @@ bool showSaveDialog(HWND owner, const SaveDialogRequest& request, std::string& c
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     if (!GetSaveFileNameW(&dialog))
         return false;
-    chosen = utf8(path.c_str());
+    chosen = narrow(path.c_str());
     return true;
 }
 
 void runAboutDialog(HWND owner, const std::string& versionHistory) {
     ModalDialog about(kAboutTemplate);
     about.onInit = [&](HWND dialog) {
-        SetDlgItemTextW(dialog, res::IDC_HISTORY, utf16(versionHistory).c_str());
+        SetDlgItemTextW(dialog, res::IDC_HISTORY, widen(versionHistory).c_str());
     };
     about.run(owner);
 }
@@ -124,7 +124,7 @@ void runSupportedProductsDialog(HWND owner, const std::vector<std::string>& line
     help.onInit = [&](HWND dialog) {
         for (const std::string& line : lines) {
             SendDlgItemMessageW(dialog, res::IDC_PRODUCT_LIST, LB_ADDSTRING, 0,
-                                reinterpret_cast<LPARAM>(utf16(line).c_str()));
+                                reinterpret_cast<LPARAM>(widen(line).c_str()));
         }
     };
     help.run(owner);
@@ -133,7 +133,7 @@ void runSupportedProductsDialog(HWND owner, const std::vector<std::string>& line
 bool runOutputDirectoryDialog(HWND owner, OutputDirectoryForm& form) {
     ModalDialog dialog(kOutputDirectoryTemplate);
     dialog.onInit = [&](HWND window) {
-        SetDlgItemTextW(window, res::IDC_OUTPUT_DIRECTORY, utf16(form.fieldText()).c_str());
+        SetDlgItemTextW(window, res::IDC_OUTPUT_DIRECTORY, widen(form.fieldText()).c_str());
     };
     dialog.onCommand = [&](HWND window, int id, int) {
         HWND field = GetDlgItem(window, res::IDC_OUTPUT_DIRECTORY);
@@ -157,9 +157,9 @@ bool runCommPortsDialog(HWND owner, CommPortsForm& form) {
                                    {res::IDC_COM2_DEVICE, form.com2Device()}}) {
             for (const std::string& device : form.devicesOffered()) {
                 SendDlgItemMessageW(window, id, CB_ADDSTRING, 0,
-                                    reinterpret_cast<LPARAM>(utf16(device).c_str()));
+                                    reinterpret_cast<LPARAM>(widen(device).c_str()));
             }
-            SetDlgItemTextW(window, id, utf16(current).c_str());
+            SetDlgItemTextW(window, id, widen(current).c_str());
         }
     };
     dialog.onCommand = [&](HWND window, int id, int) {

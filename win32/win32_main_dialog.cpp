@@ -6,9 +6,9 @@
 
 #include <utility>
 
+#include "platform/wide_text_win32.h"
 #include "session/device_messages.h"
 #include "win32/dialog_builder.h"
-#include "win32/utf16.h"
 #include "win32/win32_dialogs.h"
 #include "window/dialog_templates.h"
 #include "window/main_dialog_events.h"
@@ -117,7 +117,7 @@ void Win32MainDialog::initialise(HWND window) {
 // The system menu's About entry, command 16, after a separator.
 void Win32MainDialog::addSystemMenuAbout() {
     HMENU system = GetSystemMenu(window_, FALSE);
-    const std::wstring about = utf16(kSystemMenuAboutText);
+    const std::wstring about = widen(kSystemMenuAboutText);
     if (!system || about.empty())
         return;
     AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
@@ -153,7 +153,7 @@ void Win32MainDialog::paintMinimised() {
 // --- MainDialogView --------------------------------------------------------------
 
 void Win32MainDialog::setControlText(int id, const std::string& text) {
-    SetDlgItemTextW(window_, id, utf16(text).c_str());
+    SetDlgItemTextW(window_, id, widen(text).c_str());
 }
 
 void Win32MainDialog::enableControl(int id, bool enable) {
@@ -173,7 +173,7 @@ void Win32MainDialog::focusControl(int id) {
 }
 
 void Win32MainDialog::setControlTip(int id, const std::string& tip) {
-    std::wstring text = utf16(tip);
+    std::wstring text = widen(tip);
     TOOLINFOW info{};
     info.cbSize = sizeof info;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

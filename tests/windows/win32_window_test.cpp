@@ -9,8 +9,8 @@
 
 #include <functional>
 
+#include "platform/wide_text_win32.h"
 #include "win32/dialog_builder.h"
-#include "win32/utf16.h"
 #include "win32/win32_dialogs.h"
 #include "win32/win32_main_dialog.h"
 #include "window/dialog_templates.h"
@@ -22,14 +22,14 @@ namespace {
 std::string className(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
-    return utf8(name);
+    return narrow(name);
 }
 
 // The system's class name of each kind of control.
 std::string expectedClass(ControlKind kind) {
     const ControlClass cls = controlClass(kind);
     if (cls.name)
-        return utf8(cls.name);
+        return narrow(cls.name);
     static const char* const atoms[] = {"Button",  "Edit",      "Static",
                                         "ListBox", "ScrollBar", "ComboBox"};
     return atoms[cls.atom - 0x80];
@@ -153,7 +153,7 @@ TEST_F(Win32Window, TheMainWindowIsDrawnAndEveryControlAndMenuItemReachesItsComm
         }
         wchar_t about[64] = {};
         GetMenuStringW(GetSystemMenu(w, FALSE), res::ID_SYSTEM_ABOUT, about, 64, MF_BYCOMMAND);
-        EXPECT_EQ(utf8(about), kSystemMenuAboutText);
+        EXPECT_EQ(narrow(about), kSystemMenuAboutText);
         SendMessageW(w, WM_SYSCOMMAND, res::ID_SYSTEM_ABOUT, 0);
         expected.push_back(-res::ID_SYSTEM_ABOUT);
         // The view: a whole menu off by its position, a check mark by command.

@@ -46,7 +46,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/utf16.h"
+#include "platform/wide_text_win32.h"
 #include "window/resource_ids.h"
 
 namespace {
@@ -92,7 +92,7 @@ std::string textOf(HWND window) {
     SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                         SMTO_ABORTIFHUNG, 2000, &copied);
     text.resize(copied);
-    return utf8(text);
+    return narrow(text);
 }
 
 // --- The standard icons, told apart on the screen ----------------------------------
@@ -191,7 +191,7 @@ class Driver {
 };
 
 std::string Driver::start(const std::string& program) {
-    std::wstring commandLine = L"\"" + utf16(program) + L"\"";
+    std::wstring commandLine = L"\"" + widen(program) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     started_ = Clock::now();
@@ -285,11 +285,11 @@ std::string Driver::registryValue(const std::string& key, const std::string& nam
     const size_t slash = key.find('\\');
     const std::string root = key.substr(0, slash);
     const HKEY hive = root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::wstring path = slash == std::string::npos ? L"" : utf16(key.substr(slash + 1));
+    const std::wstring path = slash == std::string::npos ? L"" : widen(key.substr(slash + 1));
     DWORD type = 0;
     std::vector<BYTE> data(4096);
     DWORD size = static_cast<DWORD>(data.size());
-    const LSTATUS status = RegGetValueW(hive, path.c_str(), utf16(name).c_str(),
+    const LSTATUS status = RegGetValueW(hive, path.c_str(), widen(name).c_str(),
                                         RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
     if (status == ERROR_FILE_NOT_FOUND)
         return "ok missing";
@@ -299,7 +299,7 @@ std::string Driver::registryValue(const std::string& key, const std::string& nam
     answer << "ok ";
     if (type == REG_SZ) {
         answer << "REG_SZ " << size << ' '
-               << utf8(reinterpret_cast<const wchar_t*>(data.data())).c_str();
+               << narrow(reinterpret_cast<const wchar_t*>(data.data())).c_str();
     } else if (type == REG_DWORD && size == 4) {
         DWORD value = 0;
         memcpy(&value, data.data(), 4);
