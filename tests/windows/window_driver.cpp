@@ -24,7 +24,7 @@
 //                     MS: "ok LONGEST-GAP ITS-END-MS MS-TAKEN"
 //   dialog MS TITLE   wait for a box or dialog of the program with this caption
 //   message           the dialog as a message box: "ok ICON TEXT", ICON one of
-//                     none, stop, exclamation, information, question, other
+//                     none, stop, exclamation, information, other
 //   dtext ID          the text of a control of the dialog
 //   dpress ID         press a button of the dialog (WM_COMMAND)
 //   gone MS           wait until the dialog has closed
@@ -69,6 +69,10 @@ bool waitFor(int ms, const std::function<bool()>& done) {
     }
 }
 
+std::string done(bool ok, const char* otherwise) {
+    return ok ? std::string("ok") : std::string("error ") + otherwise;
+}
+
 std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -101,13 +105,6 @@ std::string textOf(HWND window) {
 // the system's by the pixels it shows.
 using Pixels = std::vector<COLORREF>;
 
-Pixels pixelsOf(HDC dc, int width, int height) {
-    Pixels pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
-    return pixels;
-}
-
 // Draws into a bitmap of the given size with `paint`, and reads it back.
 Pixels drawn(int width, int height, const std::function<void(HDC)>& paint) {
     HDC screen = GetDC(nullptr);
@@ -115,7 +112,9 @@ Pixels drawn(int width, int height, const std::function<void(HDC)>& paint) {
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
     paint(memory);
-    Pixels pixels = pixelsOf(memory, width, height);
+    Pixels pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -138,10 +137,8 @@ std::string iconShownBy(HWND iconStatic) {
     const struct {
         const char* name;
         LPCSTR icon;
-    } standard[] = {{"stop", IDI_HAND},
-                    {"exclamation", IDI_EXCLAMATION},
-                    {"information", IDI_ASTERISK},
-                    {"question", IDI_QUESTION}};
+    } standard[] = {
+        {"stop", IDI_HAND}, {"exclamation", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}};
     for (const auto& candidate : standard) {
         // On the box's own background, taken from a corner the icon leaves clear.
         const Pixels expected = drawn(width, height, [&](HDC dc) {
@@ -176,6 +173,17 @@ class Driver {
     std::string run(const std::string& line);
 
   private:
+    // VERB NUMBER REST: most commands take a number, a few text after it.
+    struct Command {
+        std::string verb;
+        int number = 0;
+        std::string rest;
+    };
+    // Each answers the commands of its group, and "" to others.
+    std::string programCommand(const Command& c, const std::string& line);
+    std::string dialogCommand(const Command& c);
+    std::string windowCommand(const Command& c);
+
     std::string start(const std::string& program);
     HWND topWindow(const std::function<bool(HWND)>& wanted) const;
     HWND control(int id) const { return GetDlgItem(window_, id); }
@@ -316,100 +324,104 @@ std::string Driver::registryValue(const std::string& key, const std::string& nam
 }
 
 std::string Driver::run(const std::string& line) {
+    Command c;
     std::istringstream in(line);
-    std::string verb;
-    in >> verb;
-    int number = 0;
-    in >> number;
-    std::string rest;
-    std::getline(in >> std::ws, rest);
-    const auto done = [](bool ok, const char* otherwise) {
-        return ok ? std::string("ok") : std::string("error ") + otherwise;
-    };
-
-    if (verb == "start")
+    in >> c.verb >> c.number;
+    std::getline(in >> std::ws, c.rest);
+    if (c.verb == "start")
         return start(line.substr(line.find(' ') + 1));
     if (!process_.hProcess)
         return "error nothing started";
-    if (verb == "window") {
-        const bool shown = waitFor(number, [&] {
+    if (std::string answer = programCommand(c, line); !answer.empty())
+        return answer;
+    if (std::string answer = dialogCommand(c); !answer.empty())
+        return answer;
+    return window_ ? windowCommand(c) : "error no window yet";
+}
+
+// The program as a whole: its window, its end, the registry it leaves.
+std::string Driver::programCommand(const Command& c, const std::string& line) {
+    if (c.verb == "window") {
+        const bool shown = waitFor(c.number, [&] {
             window_ = topWindow([](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
             return window_ != nullptr;
         });
         return shown ? "ok " + std::to_string(static_cast<int>(msSince(started_)))
                      : "error no window";
     }
-    if (verb == "dialog") {
-        dialog_ = nullptr;
-        const bool found = waitFor(number, [&] {
-            dialog_ = topWindow(
-                [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == rest; });
-            return dialog_ != nullptr;
-        });
-        return done(found, "no such dialog");
-    }
-    if (verb == "exit") {
-        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(number)) != WAIT_OBJECT_0)
+    if (c.verb == "exit") {
+        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(c.number)) != WAIT_OBJECT_0)
             return "error still running";
         DWORD code = 0;
         GetExitCodeProcess(process_.hProcess, &code);
         return "ok " + std::to_string(code);
     }
-    if (verb == "reg") {
-        std::istringstream words(line.substr(verb.size()));
+    if (c.verb == "reg") {
+        std::istringstream words(line.substr(c.verb.size()));
         std::string key, name;
         words >> key >> name;
         return registryValue(key, name);
     }
-    if (verb == "message")
-        return dialog_ ? message() : "error no dialog";
-    if (verb == "dtext")
-        return "ok " + escaped(textOf(GetDlgItem(dialog_, number)));
-    if (verb == "dpress") {
-        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, number)));
-        return "ok";
+    return {};
+}
+
+std::string Driver::dialogCommand(const Command& c) {
+    if (c.verb == "dialog") {
+        dialog_ = nullptr;
+        const bool found = waitFor(c.number, [&] {
+            dialog_ = topWindow(
+                [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == c.rest; });
+            return dialog_ != nullptr;
+        });
+        return done(found, "no such dialog");
     }
-    if (verb == "gone")
-        return done(waitFor(number, [&] { return !IsWindow(dialog_); }), "still open");
-    if (!window_)
-        return "error no window yet";
-    if (verb == "text")
-        return "ok " + escaped(textOf(control(number)));
-    if (verb == "until") {
-        std::istringstream words(rest);
-        int ms = 0;
-        words >> ms;
-        std::string text;
-        std::getline(words >> std::ws, text);
-        std::string shown;
-        const bool seen = waitFor(ms, [&] { return (shown = textOf(control(number))) == text; });
+    if (c.verb == "message")
+        return dialog_ ? message() : "error no dialog";
+    if (c.verb == "dtext")
+        return "ok " + escaped(textOf(GetDlgItem(dialog_, c.number)));
+    if (c.verb == "dpress") {
+        return done(PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(c.number, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, c.number))),
+                    "not posted");
+    }
+    if (c.verb == "gone")
+        return done(waitFor(c.number, [&] { return !IsWindow(dialog_); }), "still open");
+    return {};
+}
+
+std::string Driver::windowCommand(const Command& c) {
+    const HWND item = control(c.number);
+    std::istringstream rest(c.rest);
+    int ms = 0;
+    rest >> ms;  // until, probe
+    if (c.verb == "text")
+        return "ok " + escaped(textOf(item));
+    if (c.verb == "until") {
+        std::string text, shown;
+        std::getline(rest >> std::ws, text);
+        const bool seen = waitFor(ms, [&] { return (shown = textOf(item)) == text; });
         return seen ? "ok" : "error it shows " + escaped(shown);
     }
-    if (verb == "state") {
-        const HWND c = control(number);
-        return "ok " + std::to_string(IsWindowEnabled(c) ? 1 : 0) + " " +
-               std::to_string(IsWindowVisible(c) ? 1 : 0) + " " +
-               std::to_string(SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+    if (c.verb == "state") {
+        return "ok " + std::to_string(IsWindowEnabled(item) ? 1 : 0) + " " +
+               std::to_string(IsWindowVisible(item) ? 1 : 0) + " " +
+               std::to_string(SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
     }
-    if (verb == "click")
-        return done(PostMessageW(control(number), BM_CLICK, 0, 0), "no such control");
-    if (verb == "command")
-        return done(PostMessageW(window_, WM_COMMAND, MAKEWPARAM(number, 0), 0), "not posted");
-    if (verb == "syscommand")
-        return done(PostMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(number), 0),
+    if (c.verb == "click")
+        return done(PostMessageW(item, BM_CLICK, 0, 0), "no such control");
+    if (c.verb == "command")
+        return done(PostMessageW(window_, WM_COMMAND, MAKEWPARAM(c.number, 0), 0), "not posted");
+    if (c.verb == "syscommand")
+        return done(PostMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(c.number), 0),
                     "not posted");
-    if (verb == "idle")
-        return done(waitFor(number, [&] { return idle(); }), "still busy");
-    if (verb == "busy")
-        return done(waitFor(number, [&] { return IsWindowVisible(control(res::IDC_PROGRESS)); }),
+    if (c.verb == "idle")
+        return done(waitFor(c.number, [&] { return idle(); }), "still busy");
+    if (c.verb == "busy")
+        return done(waitFor(c.number, [&] { return IsWindowVisible(control(res::IDC_PROGRESS)); }),
                     "never busy");
-    if (verb == "probe") {
-        int ms = 0;
-        std::istringstream(rest) >> ms;
-        return probe(number, ms);
-    }
-    return "error unknown command " + verb;
+    if (c.verb == "probe")
+        return probe(c.number, ms);
+    return "error unknown command " + c.verb;
 }
 
 }  // namespace
