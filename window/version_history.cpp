@@ -3,8 +3,8 @@
 // Newest release first; every line ends with CR LF.
 const char* const kVersionHistory =
     "Version 1.0.0:\t(05-14-2024)\r\n"
-    "Runs on Linux with Qt 6: same window, menus and dialogs.\r\n"
-    "Settings live in a small text file under ~/.config.\r\n"
+    "Runs on Linux (Qt 6) and Windows: same window and dialogs.\r\n"
+    "Settings in the registry, or a file in ~/.config.\r\n"
     "New Set Comm Ports dialog picks each port's device.\r\n"
     "\r\n"
     "Version 0.9.2:\t(09-02-2003)\r\n"
