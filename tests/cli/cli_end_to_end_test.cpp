@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <csignal>
 #include <filesystem>
 #include <set>
@@ -71,37 +70,23 @@ std::string valueOf(const std::string& out, const std::string& name) {
     return "<missing>";
 }
 
-// A PNG read back as a picture: palette indices, top row first.
+// A PNG file read back as a picture: palette indices, top row first.
 bool readPng(const std::string& path, sim::Picture& picture) {
-    FILE* f = fopen(path.c_str(), "rb");
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (!f || setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        if (f)
-            fclose(f);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
         return false;
-    }
-    png_init_io(png, f);
-    png_read_info(png, info);
-    EXPECT_EQ(png_get_color_type(png, info), PNG_COLOR_TYPE_PALETTE);
-    picture.width = static_cast<int>(png_get_image_width(png, info));
-    picture.height = static_cast<int>(png_get_image_height(png, info));
-    png_colorp colours = nullptr;
-    int count = 0;
-    png_get_PLTE(png, info, &colours, &count);
-    for (int i = 0; i < count; ++i) {
-        picture.palette.push_back(sim::Rgb{colours[i].blue, colours[i].green, colours[i].red});
-    }
-    png_set_packing(png);  // one index per byte
-    png_read_update_info(png, info);
-    picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-    for (int y = 0; y < picture.height; ++y) {
-        png_read_row(png, picture.pixels.data() + static_cast<size_t>(y) * picture.width, nullptr);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(f);
-    return true;
+    const bool indexed = image.format & PNG_FORMAT_FLAG_COLORMAP;
+    image.format = PNG_FORMAT_BGR_COLORMAP;
+    std::vector<uint8_t> colours(PNG_IMAGE_COLORMAP_SIZE(image));
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    picture.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, colours.data()))
+        return false;
+    for (size_t i = 0; i + 3 <= colours.size(); i += 3)
+        picture.palette.push_back(sim::Rgb{colours[i], colours[i + 1], colours[i + 2]});
+    return indexed;
 }
 
 // The captured file, read back, against what the receiver showed.
