@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -106,37 +107,22 @@ void expectSamePicture(const std::string& path, const sim::Picture& shown) {
     }
 }
 
-// Each kind of screen to a generated bitmap name and to an exact PNG, at the
-// rate the auto setting negotiates, which is remembered.
-TEST_F(CliAgainstReceiver, CaptureReproducesEveryKindOfScreen) {
-    for (uint16_t product : {144, 59, 113, 111, 166}) {
-        SCOPED_TRACE(product);
-        auto sim = receiver(sim::presetForProduct(product));
-        const std::string shots = dir.file("shots" + std::to_string(product));
-        const Outcome bmp = run({"--port", sim->slavePath(), "--dir", shots, "capture"});
-        ASSERT_EQ(bmp.exit, ExitDone) << bmp.err;
-        const std::string path = valueOf(bmp.out, "Saved");
-        EXPECT_EQ(path.rfind(shots + "/", 0), 0u) << path;
-        EXPECT_TRUE(path.ends_with("-01.bmp")) << path;
-        EXPECT_EQ(valueOf(bmp.out, "Device Type"), catalogueProductName(product));
-        expectSamePicture(path, sim->expectedPicture());
-        EXPECT_EQ(sim->currentRate(), 57600u) << "the second-highest rate of the list";
-        EXPECT_EQ(settingsRead(store).autoBaudRate, 5);
+// The first capture into a directory takes the first generated name, at
+// the rate the auto setting negotiates, which is remembered; a series after
+// it the next numbers.
+TEST_F(CliAgainstReceiver, CapturesIntoADirectoryTakeTheNextGeneratedNames) {
+    auto sim = receiver(sim::presetForProduct(166));
+    const std::string shots = dir.file("shots");
+    const Outcome first = run({"--port", sim->slavePath(), "--dir", shots, "capture"});
+    ASSERT_EQ(first.exit, ExitDone) << first.err;
+    EXPECT_EQ(valueOf(first.out, "Device Type"), "Pellowin 145");
+    EXPECT_EQ(valueOf(first.out, "Saved"), shots + "/Pellowin145-01.bmp");
+    expectSamePicture(shots + "/Pellowin145-01.bmp", sim->expectedPicture());
+    EXPECT_EQ(sim->currentRate(), 57600u) << "the second-highest rate of the list";
+    EXPECT_EQ(settingsRead(store).autoBaudRate, 5);
 
-        const std::string exact = dir.file("screen" + std::to_string(product) + ".png");
-        const Outcome png = run({"-p", sim->slavePath(), "-o", exact, "capture"});
-        ASSERT_EQ(png.exit, ExitDone) << png.err;
-        EXPECT_EQ(valueOf(png.out, "Saved"), exact);
-        expectSamePicture(exact, sim->expectedPicture());
-    }
-}
-
-TEST_F(CliAgainstReceiver, LaterCapturesIntoADirectoryTakeTheNextNumbers) {
-    auto sim = receiver(sim::presetForProduct(95));
-    const std::string series = dir.file("series");
-    ASSERT_EQ(run({"-p", sim->slavePath(), "-d", series, "capture"}).exit, ExitDone);
     const Outcome r = run(
-        {"-p", sim->slavePath(), "-d", series, "--every", "0.01", "--count", "2", "-q", "capture"});
+        {"-p", sim->slavePath(), "-d", shots, "--every", "0.01", "--count", "2", "-q", "capture"});
     ASSERT_EQ(r.exit, ExitDone) << r.err;
     for (const char* n : {"-02.bmp", "-03.bmp"}) {
         EXPECT_NE(r.out.find(n), std::string::npos) << r.out;
@@ -144,32 +130,10 @@ TEST_F(CliAgainstReceiver, LaterCapturesIntoADirectoryTakeTheNextNumbers) {
     EXPECT_EQ(sim->screensSent(), 3u);
 }
 
-TEST_F(CliAgainstReceiver, QueryPrintsProductAndVersion) {
-    const struct {
-        uint16_t product;
-        uint16_t version;
-        std::string name;
-        const char* versionText;
-    } cases[] = {{111, 312, catalogueProductName(111), "3.12"},
-                 {211, 5, "<Not Connected>", "0.05"}};
-    for (const auto& c : cases) {
-        sim::Config config = sim::presetForProduct(c.product);
-        config.version = c.version;
-        auto sim = receiver(config);
-        const Outcome r = run({"--port", sim->slavePath(), "query"});
-        ASSERT_EQ(r.exit, ExitDone) << r.err;
-        EXPECT_EQ(valueOf(r.out, "Product ID"), std::to_string(c.product));
-        EXPECT_EQ(valueOf(r.out, "Device Type"), c.name);
-        EXPECT_EQ(valueOf(r.out, "Software Version"), c.versionText);
-        EXPECT_EQ(valueOf(r.out, "Port"), sim->slavePath());
-        EXPECT_EQ(r.err, "");
-    }
-}
-
 // A receiver left at a faster rate by an earlier run is found through the
 // settings' rate without probing; otherwise by probing every rate. Either
 // way the rate is remembered for next time.
-TEST_F(CliAgainstReceiver, ReceiverIsFoundAtTheRateItWasLeftAt) {
+TEST_F(CliAgainstReceiver, QueryFindsTheReceiverAtTheRateItWasLeftAt) {
     const struct {
         const char* what;
         uint8_t baudChoice;
@@ -183,19 +147,24 @@ TEST_F(CliAgainstReceiver, ReceiverIsFoundAtTheRateItWasLeftAt) {
         {"probing", 1, 0, 38400, {9600, 19200, 38400}, 4},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         remember(c.baudChoice, c.remembered);
-        sim::Config config = sim::presetForProduct(144);
+        sim::Config config = sim::presetForProduct(111);
         config.initialRate = c.receiverRate;
+        config.version = 312;
         auto sim = receiver(config);
         const Outcome r = run({"--port", sim->slavePath(), "query"});
-        ASSERT_EQ(r.exit, ExitDone) << c.what << ": " << r.err;
-        EXPECT_EQ(valueOf(r.out, "Baud Rate"), std::to_string(c.receiverRate)) << c.what;
+        ASSERT_EQ(r.exit, ExitDone) << r.err;
+        EXPECT_EQ(r.out,
+                  "Product ID: 111\nDevice Type: Sivrane 106\nSoftware Version: 3.12\nPort: " +
+                      sim->slavePath() + "\nBaud Rate: " + std::to_string(c.receiverRate) + "\n");
+        EXPECT_EQ(r.err, "");
         std::set<uint32_t> tried;
         for (const sim::LoggedPacket& p : sim->packets()) {
             tried.insert(p.lineRate);
         }
-        EXPECT_EQ(tried, c.ratesTried) << c.what;
-        EXPECT_EQ(settingsRead(store).autoBaudRate, c.rememberedAfter) << c.what;
+        EXPECT_EQ(tried, c.ratesTried);
+        EXPECT_EQ(settingsRead(store).autoBaudRate, c.rememberedAfter);
     }
 }
 
@@ -297,34 +266,29 @@ TEST_F(CliAgainstReceiver, PortThatCannotBeOpenedSaysWhy) {
     r = run({"--port", sim->slavePath(), "query"});
     close(holder);
     EXPECT_EQ(r.exit, ExitNoReceiver);
-    for (const char* said : {"busy, held by another program", "ModemManager", "gpsd", "brltty"}) {
-        EXPECT_NE(r.err.find(said), std::string::npos) << said << " in " << r.err;
-    }
+    EXPECT_EQ(r.err.rfind("Cannot open " + sim->slavePath() + ": the port is busy", 0), 0u)
+        << r.err;
 }
 
 TEST_F(CliAgainstReceiver, UsageErrorsAndHelp) {
     const Outcome r = run({"--baud", "300", "query"});
     EXPECT_EQ(r.exit, ExitUsage);
     EXPECT_NE(r.err.find("usage: lumagrab-cli"), std::string::npos);
-    for (const char* asked : {"--help", "/?"}) {
-        const Outcome help = run({asked});
-        EXPECT_EQ(help.exit, ExitDone);
-        const std::string said[] = {"--simulate", "/dev/ttyUSB0", "kept in the file " + store};
-        for (const std::string& text : said) {
-            EXPECT_NE(help.out.find(text), std::string::npos) << text;
-        }
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exit, ExitDone);
+    const std::string said[] = {"--simulate", "/dev/ttyUSB0", "kept in the file " + store};
+    for (const std::string& text : said) {
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
     }
 }
 
 // The file's kind follows its extension in any case.
 TEST_F(CliAgainstReceiver, SimulatedReceiverNeedsNoPort) {
-    for (const char* name : {"demo.bmp", "demo.Png"}) {
-        const Outcome r = run({"--simulate=170", "-o", dir.file(name), "capture"});
-        ASSERT_EQ(r.exit, ExitDone) << r.err;
-        EXPECT_EQ(valueOf(r.out, "Device Type"), catalogueProductName(170));
-        EXPECT_EQ(valueOf(r.out, "Saved"), dir.file(name));
-        expectSamePicture(dir.file(name), sim::presetForProduct(170).picture);
-    }
+    const Outcome r = run({"--simulate=170", "-o", dir.file("demo.Png"), "capture"});
+    ASSERT_EQ(r.exit, ExitDone) << r.err;
+    EXPECT_EQ(valueOf(r.out, "Device Type"), catalogueProductName(170));
+    EXPECT_EQ(valueOf(r.out, "Saved"), dir.file("demo.Png"));
+    expectSamePicture(dir.file("demo.Png"), sim::presetForProduct(170).picture);
     EXPECT_FALSE(fileExists(store)) << "a virtual receiver's rate is not remembered";
 }
 
@@ -344,29 +308,19 @@ TEST_F(CliAgainstReceiver, DetectGoesOnToPort1AfterAStoredNumberThatNamesNoPort)
 
 // --- products ----------------------------------------------------------------
 
+// Every product that can be captured, its ID in column 26, in the order of
+// the names.
 TEST_F(CliAgainstReceiver, ProductsListsEveryCapturableProductInListOrder) {
     const Outcome r = run({"products"});
     ASSERT_EQ(r.exit, ExitDone);
     std::vector<std::string> lines;
     std::istringstream in(r.out);
-    std::set<int> ids;
-    for (std::string line; std::getline(in, line); lines.push_back(line)) {
-        ASSERT_GT(line.size(), 26u);
-        const int id = std::stoi(line.substr(26));
-        ids.insert(id);
-        const std::string name = catalogueProductName(id);
-        EXPECT_EQ(line, name + std::string(26 - std::min<size_t>(name.size(), 25), ' ') +
-                            std::to_string(id));
-        EXPECT_TRUE(catalogueSupportsCapture(&ProductCatalogue[id])) << line;
-    }
-    EXPECT_EQ(lines.size(), 87u);
-    EXPECT_EQ(ids.size(), 87u);
-    const auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(), ::tolower);
-        return text;
-    };
-    EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end(),
-                               [&](const auto& a, const auto& b) { return lower(a) < lower(b); }));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 87u);
+    EXPECT_EQ(lines[0], "Cauldry 106               48");
+    EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }));
 }
 
 }  // namespace

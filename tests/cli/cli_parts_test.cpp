@@ -69,46 +69,59 @@ TEST(CliOptions, RefusesWhatCannotBeRun) {
     CliOptions o;
     std::string error;
     EXPECT_EQ(parse({"query", "--help"}, o, error), CliParse::Help);
+    EXPECT_EQ(parse({"/?"}, o, error), CliParse::Help);
     EXPECT_EQ(parse({"--version"}, o, error), CliParse::Version);
 }
 
 // --- PNG (the pictures themselves are checked end to end) ------------------------
 
-// A 4-bit bitmap of 3 x 1 pixels with four colours whose last pixel uses
-// index 9, beyond them.
-BitmapInfo smallBitmap(std::vector<uint8_t>& pixels) {
+// A bitmap of 3 x 2 pixels at `bits` per pixel with four colours; its rows
+// bottom-up, each padded to four bytes.
+BitmapInfo smallBitmap(uint16_t bits) {
     BitmapInfo info{};
-    info.header = {40, 3, 1, 1, 4, 0, 4, 0, 0, 4, 0};
+    info.header = {40, 3, 2, 1, bits, 0, 8, 0, 0, 4, 0};
     for (uint8_t i = 0; i < 4; ++i) {
         info.palette[i] = RGBQUAD{i, static_cast<uint8_t>(3 * i), static_cast<uint8_t>(255 - i), 0};
     }
-    pixels = {0x01, 0x90, 0x00, 0x00};  // the first pixel is the high nibble
     return info;
 }
 
-TEST(PngFile, IndexBeyondThePaletteGetsAnEntryAndBadHeadersAreRefused) {
-    std::vector<uint8_t> pixels;
-    const BitmapInfo info = smallBitmap(pixels);
+// Indices top row first; index 9, beyond the four colours, gets a black entry.
+TEST(PngFile, EveryDepthGivesItsIndicesAndBadHeadersAreRefused) {
+    const struct {
+        uint16_t bits;
+        std::vector<uint8_t> pixels;
+        std::vector<uint8_t> indices;
+    } cases[] = {
+        {1, {0x40, 0, 0, 0, 0xA0, 0, 0, 0}, {1, 0, 1, 0, 1, 0}},
+        {4, {0x23, 0, 0, 0, 0x01, 0x90, 0, 0}, {0, 1, 9, 2, 3, 0}},
+        {8, {3, 2, 1, 0, 0, 1, 9, 0}, {0, 1, 9, 3, 2, 1}},
+    };
+    for (const auto& c : cases) {
+        const BitmapInfo info = smallBitmap(c.bits);
+        IndexedPicture picture;
+        ASSERT_TRUE(indexedPictureOf(info, c.pixels, picture)) << c.bits;
+        EXPECT_EQ(picture.indices, c.indices) << c.bits;
+        ASSERT_EQ(picture.palette.size(), c.bits == 1 ? 4u : 10u) << c.bits;
+        EXPECT_EQ(picture.palette[3], info.palette[3]);
+        EXPECT_EQ(picture.palette.back(), c.bits == 1 ? info.palette[3] : RGBQUAD{});
+    }
+    const BitmapInfo info = smallBitmap(4);
     IndexedPicture picture;
-    ASSERT_TRUE(indexedPictureOf(info, pixels, picture));
-    EXPECT_EQ(picture.indices, (std::vector<uint8_t>{0, 1, 9}));
-    ASSERT_EQ(picture.palette.size(), 10u);
-    EXPECT_EQ(picture.palette[3], info.palette[3]);
-    EXPECT_EQ(picture.palette[9], (RGBQUAD{0, 0, 0, 0}));
-    for (auto damage : {+[](BITMAPINFOHEADER& h) { h.biHeight = 2; },
+    for (auto damage : {+[](BITMAPINFOHEADER& h) { h.biHeight = 3; },
                         +[](BITMAPINFOHEADER& h) { h.biBitCount = 24; },
                         +[](BITMAPINFOHEADER& h) { h.biWidth = -3; },
                         +[](BITMAPINFOHEADER& h) { h.biClrUsed = 1000; }}) {
         BitmapInfo wrong = info;
         damage(wrong.header);
-        EXPECT_FALSE(indexedPictureOf(wrong, pixels, picture));
+        EXPECT_FALSE(indexedPictureOf(wrong, cases[1].pixels, picture));
     }
 }
 
 TEST(PngFile, UnwritablePlaceIsReportedAndAnOldFileReplacedWhole) {
     TempDir dir;
-    std::vector<uint8_t> pixels;
-    const BitmapInfo info = smallBitmap(pixels);
+    const std::vector<uint8_t> pixels(8);
+    const BitmapInfo info = smallBitmap(4);
     ScopedMessageBoxRecorder boxes;
     const std::string path = dir.file("missing/p.png");
     EXPECT_FALSE(pngSave(info, pixels, path));
