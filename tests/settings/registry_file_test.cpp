@@ -125,27 +125,6 @@ TEST(RegistryDocument, WritesWhatItReadsBackIdenticallyAndReplacesValuesInPlace)
     }
 }
 
-TEST(RegistryStore, KeepsAnOversizedOrNonRegularFileAsBackupOnceBeforeRewriting) {
-    TempDir dir;
-    const std::string big = dir.file("big.reg");
-    const std::string oversized = "REGEDIT4\n;" + std::string(kRegistryFileMax, 'x') + "\n";
-    writeText(big, oversized);
-    RegistryStore bigStore(big, kKey);
-    EXPECT_EQ(bigStore.fileState(), RegistryStore::FileState::Unusable);
-    ASSERT_TRUE(bigStore.commit());
-    ASSERT_TRUE(bigStore.commit());  // must not replace the backup with the good file
-    EXPECT_EQ(readText(big + ".bak"), oversized);
-    EXPECT_EQ(RegistryStore(big, kKey).fileState(), RegistryStore::FileState::Loaded);
-
-    const std::string folder = dir.file("folder.reg");
-    std::filesystem::create_directory(folder);
-    RegistryStore store(folder, kKey);
-    EXPECT_EQ(store.fileState(), RegistryStore::FileState::Unusable);
-    ASSERT_TRUE(store.commit());
-    EXPECT_TRUE(std::filesystem::is_directory(folder + ".bak"));
-    EXPECT_TRUE(std::filesystem::is_regular_file(folder));
-}
-
 TEST(RegistryStore, AFailedWriteReportsFalseAndLeavesNoTemporaryFile) {
     TempDir dir;
     // A parent that is a regular file stops the write, even for root.
@@ -204,23 +183,35 @@ class SettingsFile : public testing::Test {
     const std::string path_ = scratch_.location();
 };
 
-TEST_F(SettingsFile, AMalformedOrTruncatedFileLoadsDefaultsAndIsKeptAsBackup) {
+// A file that cannot be the settings loads the first-run values and is kept
+// as the backup, once: the file rewritten then is whole again.
+TEST_F(SettingsFile, AnUnusableFileLoadsDefaultsAndIsKeptOnceAsBackup) {
     AppSettings good;
-    good.commPort = 2;
     good.setOutputPath("/srv/shots");
     ASSERT_TRUE(settingsSave(good, path_));
     const std::string whole = readText(path_);
-    const std::string truncated = whole.substr(0, whole.find("/srv/sh") + 7);
-
-    for (const std::string& bad : {truncated, std::string("\x01\x02 not a registry file")}) {
+    const std::string cases[] = {
+        whole.substr(0, whole.find("/srv/sh") + 7),  // truncated
+        "\x01\x02 not a registry file",
+        "REGEDIT4\n;" + std::string(kRegistryFileMax, 'x') + "\n",  // too large to read
+    };
+    for (const std::string& bad : cases) {
         writeText(path_, bad);
         AppSettings s;
         EXPECT_TRUE(settingsLoad(s, path_));
         expectFirstRunValues(s);
+        ASSERT_TRUE(settingsSave(s, path_));
         EXPECT_EQ(readText(path_ + ".bak"), bad);
-        expectFirstRunValues(settingsRead(path_));  // the rewritten file is whole again
         EXPECT_EQ(RegistryStore(path_, kSettingsKey).fileState(), RegistryStore::FileState::Loaded);
     }
+    // Not a file: moved aside whole.
+    std::filesystem::remove(path_);
+    std::filesystem::remove(path_ + ".bak");
+    std::filesystem::create_directory(path_);
+    AppSettings s;
+    EXPECT_TRUE(settingsLoad(s, path_));
+    EXPECT_TRUE(std::filesystem::is_directory(path_ + ".bak"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path_));
 }
 
 TEST_F(SettingsFile, SaveKeepsWhatElseTheFileHolds) {
