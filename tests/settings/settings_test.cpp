@@ -87,25 +87,6 @@ TEST_F(SettingsStoreTest, AStoredFlagByteIsSignExtendedAndSavedBackAsItWas) {
     EXPECT_EQ(s.autoSave, -128);
     ASSERT_TRUE(settingsSave(s, where()));
     EXPECT_EQ(stored(value::AutoName), std::vector<uint8_t>{0xFF});
-
-    s.autoName = s.autoName ? 0 : 1;  // one toggle from the menu
-    ASSERT_TRUE(settingsSave(s, where()));
-    EXPECT_EQ(stored(value::AutoName), std::vector<uint8_t>{0x00});
-}
-
-TEST_F(SettingsStoreTest, AKeyLackingValuesIsNotCompletedByLoadButIsBySave) {
-    const AppSettings s = loadFrom({{value::BaudRate, regtype::Dword, {5, 0, 0, 0}}});
-    EXPECT_EQ(s.baudRate, 5);
-    EXPECT_EQ(s.commPort, 1);
-    EXPECT_EQ(s.outputPathText(), platformDefaultOutputDirectory());
-    EXPECT_EQ(stored(value::CommPort), std::vector<uint8_t>{});
-
-    ASSERT_TRUE(settingsSave(s, where()));
-    for (const char* name :
-         {value::OutputPath, value::CommPort, value::BaudRate, value::AutoBaudRate, value::AutoName,
-          value::AutoSave, value::Com1Device, value::Com2Device}) {
-        EXPECT_FALSE(stored(name).empty()) << name;
-    }
 }
 
 TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeLoadAsDefaults) {
@@ -140,17 +121,26 @@ TEST_F(SettingsStoreTest, NumbersKeepTheirLowByteAndThePathEndsAtItsNulOr511Char
     EXPECT_EQ(cut.outputPath[511], '\0');
 }
 
-TEST_F(SettingsStoreTest, ReadingAloneWritesNothingAndRateOnlySaveTouchesOneValue) {
+// Reading writes nothing; neither a load of a key that lacks values nor a
+// rate-only save completes it, a save does.
+TEST_F(SettingsStoreTest, OnlyASaveCompletesAKeyThatLacksValues) {
     expectFirstRunValues(settingsRead(where()));
     EXPECT_TRUE(settingsOpenStore(where())->keyCreatedNow());
 
-    loadFrom({{value::CommPort, regtype::Dword, {2, 0, 0, 0}},
-              {value::AutoBaudRate, regtype::Dword, {2, 0, 0, 0}}});
-    ASSERT_TRUE(settingsSaveAutoBaudRate(5, where()));
-    const AppSettings s = settingsRead(where());
-    EXPECT_EQ(s.autoBaudRate, 5);
+    const AppSettings s = loadFrom({{value::CommPort, regtype::Dword, {2, 0, 0, 0}}});
     EXPECT_EQ(s.commPort, 2);
+    EXPECT_EQ(s.outputPathText(), platformDefaultOutputDirectory());
+    ASSERT_TRUE(settingsSaveAutoBaudRate(5, where()));
+    EXPECT_EQ(settingsRead(where()).autoBaudRate, 5);
+    EXPECT_EQ(settingsRead(where()).commPort, 2);
     EXPECT_EQ(stored(value::BaudRate), std::vector<uint8_t>{});
+
+    ASSERT_TRUE(settingsSave(s, where()));
+    for (const char* name :
+         {value::OutputPath, value::CommPort, value::BaudRate, value::AutoBaudRate, value::AutoName,
+          value::AutoSave, value::Com1Device, value::Com2Device}) {
+        EXPECT_FALSE(stored(name).empty()) << name;
+    }
 }
 
 }  // namespace
