@@ -156,7 +156,10 @@ TEST_F(Win32Window, TheMainWindowIsDrawnAndEveryControlAndMenuItemReachesItsComm
         EXPECT_EQ(narrow(about), kSystemMenuAboutText);
         SendMessageW(w, WM_SYSCOMMAND, res::ID_SYSTEM_ABOUT, 0);
         expected.push_back(-res::ID_SYSTEM_ABOUT);
-        // The view: a whole menu off by its position, a check mark by command.
+        // The view: a port's button checked, a whole menu off by its position,
+        // a check mark by command.
+        window.checkControl(res::IDC_COM2, true);
+        EXPECT_EQ(IsDlgButtonChecked(w, res::IDC_COM2), UINT(BST_CHECKED));
         window.enableMenu(kSettingsMenuPosition, false);
         EXPECT_TRUE(GetMenuState(menu, kSettingsMenuPosition, MF_BYPOSITION) & MF_GRAYED);
         window.checkMenuItem(res::ID_BAUD_AUTO, true);

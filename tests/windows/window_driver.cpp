@@ -13,7 +13,6 @@
 //   window MS         wait for the window to show: "ok MS-SINCE-START"
 //   text ID           the text of a control of the window
 //   until ID MS TEXT  wait until a control of the window shows TEXT
-//   state ID          "ok ENABLED VISIBLE CHECKED", each 0 or 1
 //   click ID          press a button of the window (BM_CLICK)
 //   command ID        WM_COMMAND as a menu item sends it (2: Escape's IDCANCEL)
 //   syscommand ID     WM_SYSCOMMAND (16: the system menu's About; 61536: the close box)
@@ -26,11 +25,9 @@
 //   message           the dialog as a message box: "ok ICON TEXT", ICON one of
 //                     none, stop, exclamation, information, other
 //   dtext ID          the text of a control of the dialog
-//   dpress ID         press a button of the dialog (WM_COMMAND)
-//   gone MS           wait until the dialog has closed
+//   dpress ID         press a button of the dialog (WM_COMMAND) and wait up
+//                     to 5 s for the dialog to close
 //   exit MS           wait for the program to end: "ok EXIT-CODE"
-//   reg KEY VALUE     a registry value: "ok TYPE SIZE DATA" (REG_SZ as text,
-//                     REG_DWORD in decimal, others in hex) or "ok missing"
 //
 // Messages are posted, never sent, where the program may answer with a modal
 // box: the driver must stay free to read it.
@@ -180,7 +177,7 @@ class Driver {
         std::string rest;
     };
     // Each answers the commands of its group, and "" to others.
-    std::string programCommand(const Command& c, const std::string& line);
+    std::string programCommand(const Command& c);
     std::string dialogCommand(const Command& c);
     std::string windowCommand(const Command& c);
 
@@ -190,7 +187,6 @@ class Driver {
     bool idle() const;
     std::string probe(int id, int ms);
     std::string message() const;
-    static std::string registryValue(const std::string& key, const std::string& name);
 
     PROCESS_INFORMATION process_{};
     Clock::time_point started_;
@@ -289,40 +285,6 @@ std::string Driver::message() const {
     return "ok " + iconShownBy(icon) + " " + escaped(textOf(text));
 }
 
-std::string Driver::registryValue(const std::string& key, const std::string& name) {
-    const size_t slash = key.find('\\');
-    const std::string root = key.substr(0, slash);
-    const HKEY hive = root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::wstring path = slash == std::string::npos ? L"" : widen(key.substr(slash + 1));
-    DWORD type = 0;
-    std::vector<BYTE> data(4096);
-    DWORD size = static_cast<DWORD>(data.size());
-    const LSTATUS status = RegGetValueW(hive, path.c_str(), widen(name).c_str(),
-                                        RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return "ok missing";
-    if (status != ERROR_SUCCESS)
-        return "error registry error " + std::to_string(status);
-    std::ostringstream answer;
-    answer << "ok ";
-    if (type == REG_SZ) {
-        answer << "REG_SZ " << size << ' '
-               << narrow(reinterpret_cast<const wchar_t*>(data.data())).c_str();
-    } else if (type == REG_DWORD && size == 4) {
-        DWORD value = 0;
-        memcpy(&value, data.data(), 4);
-        answer << "REG_DWORD 4 " << value;
-    } else {
-        answer << (type == REG_BINARY ? "REG_BINARY" : std::to_string(type)) << ' ' << size << ' ';
-        for (DWORD i = 0; i < size; ++i) {
-            char hex[3];
-            snprintf(hex, sizeof hex, "%02x", data[i]);
-            answer << hex;
-        }
-    }
-    return answer.str();
-}
-
 std::string Driver::run(const std::string& line) {
     Command c;
     std::istringstream in(line);
@@ -332,15 +294,15 @@ std::string Driver::run(const std::string& line) {
         return start(line.substr(line.find(' ') + 1));
     if (!process_.hProcess)
         return "error nothing started";
-    if (std::string answer = programCommand(c, line); !answer.empty())
+    if (std::string answer = programCommand(c); !answer.empty())
         return answer;
     if (std::string answer = dialogCommand(c); !answer.empty())
         return answer;
     return window_ ? windowCommand(c) : "error no window yet";
 }
 
-// The program as a whole: its window, its end, the registry it leaves.
-std::string Driver::programCommand(const Command& c, const std::string& line) {
+// The program as a whole: its window and its end.
+std::string Driver::programCommand(const Command& c) {
     if (c.verb == "window") {
         const bool shown = waitFor(c.number, [&] {
             window_ = topWindow([](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
@@ -355,12 +317,6 @@ std::string Driver::programCommand(const Command& c, const std::string& line) {
         DWORD code = 0;
         GetExitCodeProcess(process_.hProcess, &code);
         return "ok " + std::to_string(code);
-    }
-    if (c.verb == "reg") {
-        std::istringstream words(line.substr(c.verb.size()));
-        std::string key, name;
-        words >> key >> name;
-        return registryValue(key, name);
     }
     return {};
 }
@@ -380,12 +336,10 @@ std::string Driver::dialogCommand(const Command& c) {
     if (c.verb == "dtext")
         return "ok " + escaped(textOf(GetDlgItem(dialog_, c.number)));
     if (c.verb == "dpress") {
-        return done(PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(c.number, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, c.number))),
-                    "not posted");
+        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(c.number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, c.number)));
+        return done(waitFor(5000, [&] { return !IsWindow(dialog_); }), "still open");
     }
-    if (c.verb == "gone")
-        return done(waitFor(c.number, [&] { return !IsWindow(dialog_); }), "still open");
     return {};
 }
 
@@ -401,11 +355,6 @@ std::string Driver::windowCommand(const Command& c) {
         std::getline(rest >> std::ws, text);
         const bool seen = waitFor(ms, [&] { return (shown = textOf(item)) == text; });
         return seen ? "ok" : "error it shows " + escaped(shown);
-    }
-    if (c.verb == "state") {
-        return "ok " + std::to_string(IsWindowEnabled(item) ? 1 : 0) + " " +
-               std::to_string(IsWindowVisible(item) ? 1 : 0) + " " +
-               std::to_string(SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
     }
     if (c.verb == "click")
         return done(PostMessageW(item, BM_CLICK, 0, 0), "no such control");
