@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The window program on a real X display (Xvfb): started with --simulate and
 # Auto Save on, its window asks for a fixed frame with a close box only;
-# Alt+D downloads the virtual receiver's screen into a bitmap that shows
-# exactly its picture; Escape closes the window, which saves the settings but
+# Alt+D downloads the virtual receiver's screen into the bitmap lumagrab-cli
+# makes of it; Escape closes the window, which saves the settings but
 # leaves the stored port and rate of the real receiver alone. A second run is
 # ended by SIGTERM during its download: no file, the settings saved.
-#   x11_capture_test.sh LUMAGRAB PICTURE_CHECK SCREENSHOT_DIR
+#   x11_capture_test.sh LUMAGRAB LUMAGRAB_CLI SCREENSHOT_DIR
 set -euo pipefail
 lumagrab=$1
-picture_check=$2
+cli=$2
 screenshots=$3
 product=144
 
@@ -89,7 +89,8 @@ done
 [[ -e ${bitmaps[0]} ]] || fail "no bitmap in $work/out"
 download_ms=$((($(date +%s%N) - pressed) / 1000000))
 [[ ${#bitmaps[@]} -eq 1 ]] || fail "more than one bitmap: ${bitmaps[*]}"
-"$picture_check" "${bitmaps[0]}" "$product"
+XDG_CONFIG_HOME=$work/cli-config "$cli" --simulate="$product" -q -o "$work/cli.bmp" capture >/dev/null
+cmp -s "${bitmaps[0]}" "$work/cli.bmp" || fail "${bitmaps[0]} is not the bitmap lumagrab-cli makes"
 [[ -s $shot ]] || fail "no screenshot of the download"
 
 xdotool windowfocus --sync "$window"
