@@ -170,3 +170,38 @@ TEST_F(Win32Window, TheMainWindowIsDrawnAndEveryControlAndMenuItemReachesItsComm
     EXPECT_EQ(mismatch, "");
     EXPECT_EQ(events.commands, expected);
 }
+
+namespace {
+
+// The icon of the message box "Icons", read from a timer that runs in the
+// box's modal loop, which then ends the box.
+HICON gIconShown = nullptr;
+
+void CALLBACK readIconAndClose(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(nullptr, L"Icons");
+    if (!box)
+        return;
+    KillTimer(nullptr, timer);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (className(child) == "Static" && IsWindowVisible(child) &&
+            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            gIconShown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+// Each style's box shows the system's own icon, or none.
+TEST_F(Win32Window, AMessageBoxShowsTheIconOfItsStyle) {
+    const std::pair<uint32_t, LPCSTR> styles[] = {{msgbox::Ok, nullptr},
+                                                  {msgbox::IconStop, IDI_HAND},
+                                                  {msgbox::IconExclamation, IDI_EXCLAMATION},
+                                                  {msgbox::IconInformation, IDI_ASTERISK}};
+    for (const auto& [style, icon] : styles) {
+        gIconShown = nullptr;
+        SetTimer(nullptr, 0, 10, readIconAndClose);
+        EXPECT_EQ(showMessageBox(nullptr, "A message.", "Icons", style), msgbox::IdOk);
+        EXPECT_EQ(gIconShown, icon ? LoadIconA(nullptr, icon) : nullptr) << style;
+    }
+}

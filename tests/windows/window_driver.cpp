@@ -22,8 +22,8 @@
 //                     every 10 ms) until its command has run, or with ID 0 for
 //                     MS: "ok LONGEST-GAP ITS-END-MS MS-TAKEN"
 //   dialog MS TITLE   wait for a box or dialog of the program with this caption
-//   message           the dialog as a message box: "ok ICON TEXT", ICON one of
-//                     none, stop, exclamation, information, other
+//   message           the text of the dialog as a message box (its icon is
+//                     win32_window_test.cpp's)
 //   dtext ID          the text of a control of the dialog
 //   dpress ID         press a button of the dialog (WM_COMMAND) and wait up
 //                     to 5 s for the dialog to close
@@ -94,64 +94,6 @@ std::string textOf(HWND window) {
                         SMTO_ABORTIFHUNG, 2000, &copied);
     text.resize(copied);
     return narrow(text);
-}
-
-// --- The standard icons, told apart on the screen ----------------------------------
-
-// Handles of icons are the process's own, so a box's icon is compared with
-// the system's by the pixels it shows.
-using Pixels = std::vector<COLORREF>;
-
-// Draws into a bitmap of the given size with `paint`, and reads it back.
-Pixels drawn(int width, int height, const std::function<void(HDC)>& paint) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    paint(memory);
-    Pixels pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-std::string iconShownBy(HWND iconStatic) {
-    if (!iconStatic || !IsWindowVisible(iconStatic) || !SendMessageW(iconStatic, STM_GETICON, 0, 0))
-        return "none";
-    RECT place;
-    GetWindowRect(iconStatic, &place);
-    const int width = place.right - place.left;
-    const int height = place.bottom - place.top;
-    const Pixels shown = drawn(width, height, [&](HDC dc) {
-        HDC screen = GetDC(nullptr);
-        BitBlt(dc, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-    });
-    const struct {
-        const char* name;
-        LPCSTR icon;
-    } standard[] = {
-        {"stop", IDI_HAND}, {"exclamation", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}};
-    for (const auto& candidate : standard) {
-        // On the box's own background, taken from a corner the icon leaves clear.
-        const Pixels expected = drawn(width, height, [&](HDC dc) {
-            HBRUSH background = CreateSolidBrush(shown[0]);
-            RECT all = {0, 0, width, height};
-            FillRect(dc, &all, background);
-            DeleteObject(background);
-            DrawIconEx(dc, 0, 0, LoadIconA(nullptr, candidate.icon), width, height, 0, nullptr,
-                       DI_NORMAL);
-        });
-        size_t same = 0;
-        for (size_t i = 0; i < shown.size(); ++i) same += shown[i] == expected[i];
-        if (same * 100 >= shown.size() * 95)
-            return candidate.name;
-    }
-    return "other";
 }
 
 // --- The program and its windows ---------------------------------------------------
@@ -267,22 +209,16 @@ std::string Driver::probe(int id, int ms) {
     }
 }
 
+// The text of a message box: its Static control that is not its icon.
 std::string Driver::message() const {
-    HWND icon = nullptr;
-    HWND text = nullptr;
     for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t name[16] = {};
         GetClassNameW(child, name, 16);
-        if (lstrcmpiW(name, L"Static") != 0)
-            continue;
-        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            icon = child;
-        else
-            text = child;
+        if (lstrcmpiW(name, L"Static") == 0 &&
+            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            return "ok " + escaped(textOf(child));
     }
-    if (!text)
-        return "error not a message box";
-    return "ok " + iconShownBy(icon) + " " + escaped(textOf(text));
+    return "error not a message box";
 }
 
 std::string Driver::run(const std::string& line) {
