@@ -379,29 +379,6 @@ TEST_F(WindowTest, AutoDetectMovesToThePortThatAnswers) {
     }
 }
 
-// A receiver outside the catalogue after a known one: its version shows,
-// its name does not, and Download cannot use the earlier layout.
-TEST_F(WindowTest, UnknownProductCannotCaptureWithTheEarlierLayout) {
-    VirtualReceiver* known = play(kProduct);
-    sim::Config unknown = sim::presetForProduct(kProduct);
-    unknown.productId = 300;
-    unknown.version = 250;
-    VirtualReceiver* stranger = play(unknown);
-    ASSERT_TRUE(known && stranger);
-    AppSettings settings = stored(known->slavePath(), stranger->slavePath());
-    settings.baudRate = 2;
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
-    EXPECT_EQ(w.view.lines("text 1012").back(),
-              "text 1012 " + std::string(ProductCatalogue[kProduct].name));
-    w.command(res::IDC_COM2);
-    EXPECT_EQ(w.view.lines("text 1012").back(), "text 1012 " + kNotConnected);
-    EXPECT_EQ(w.view.lines("text 1013").back(), "text 1013 2.50");
-    w.command(res::IDC_DOWNLOAD);
-    EXPECT_EQ(w.view.lines("message"), std::vector{messageLine(DeviceMessage::NotSupported)});
-    EXPECT_EQ(stranger->screensSent(), 0u);
-}
-
 // A port button clicked while a command runs checks itself; the refusal
 // puts the marks back on the port in use.
 TEST_F(WindowTest, APortButtonRefusedWhileBusyShowsThePortInUse) {

@@ -3,14 +3,6 @@
 #include "window/resource_ids.h"
 #include "window/settings_forms.h"
 
-namespace {
-
-std::string flag(bool on) {
-    return on ? " 1" : " 0";
-}
-
-}  // namespace
-
 std::vector<std::string> RecordingView::lines(const std::string& prefix) const {
     std::vector<std::string> found;
     for (const std::string& line : log) {
@@ -39,42 +31,11 @@ void RecordingView::waitForWake(std::chrono::milliseconds timeout) {
     wakePending_ = false;
 }
 
-void RecordingView::setControlText(int id, const std::string& text) {
-    log.push_back("text " + std::to_string(id) + " " + text);
-}
-void RecordingView::enableControl(int id, bool enable) {
-    log.push_back("enable " + std::to_string(id) + flag(enable));
-}
-void RecordingView::showControl(int id, bool show) {
-    log.push_back("show " + std::to_string(id) + flag(show));
-}
-void RecordingView::checkControl(int id, bool checked) {
-    log.push_back("check " + std::to_string(id) + flag(checked));
-}
-void RecordingView::focusControl(int id) {
-    log.push_back("focus " + std::to_string(id));
-}
-void RecordingView::setControlTip(int id, const std::string& tip) {
-    log.push_back("tip " + std::to_string(id) + " " + tip);
-}
-void RecordingView::setProgressRange(int32_t lower, int32_t upper) {
-    log.push_back("range " + std::to_string(lower) + " " + std::to_string(upper));
-}
 void RecordingView::setProgressPosition(int32_t position) {
     log.push_back("position " + std::to_string(position));
     if (whenProgressMoves)
         whenProgressMoves();
 }
-void RecordingView::enableMenuItem(int id, bool enable) {
-    log.push_back("menu-enable " + std::to_string(id) + flag(enable));
-}
-void RecordingView::enableMenu(int position, bool enable) {
-    log.push_back("menu " + std::to_string(position) + flag(enable));
-}
-void RecordingView::checkMenuItem(int id, bool checked) {
-    log.push_back("menu-check " + std::to_string(id) + flag(checked));
-}
-
 int RecordingView::showMessage(const std::string& text, const std::string& caption,
                                uint32_t style) {
     dialogOpens("message " + std::to_string(style) + " " + caption + ": " + text);

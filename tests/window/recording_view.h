@@ -43,17 +43,19 @@ class RecordingView : public MainDialogView {
     // Waits until the worker wakes the window or `timeout` passes.
     void waitForWake(std::chrono::milliseconds timeout);
 
-    void setControlText(int id, const std::string& text) override;
-    void enableControl(int id, bool enable) override;
-    void showControl(int id, bool show) override;
-    void checkControl(int id, bool checked) override;
-    void focusControl(int id) override;
-    void setControlTip(int id, const std::string& tip) override;
-    void setProgressRange(int32_t lower, int32_t upper) override;
+    void setControlText(int id, const std::string& text) override { add("text", id, text); }
+    void enableControl(int id, bool enable) override { add("enable", id, flag(enable)); }
+    void showControl(int id, bool show) override { add("show", id, flag(show)); }
+    void checkControl(int id, bool checked) override { add("check", id, flag(checked)); }
+    void focusControl(int id) override { log.push_back("focus " + std::to_string(id)); }
+    void setControlTip(int id, const std::string& tip) override { add("tip", id, tip); }
+    void setProgressRange(int32_t lower, int32_t upper) override {
+        add("range", lower, std::to_string(upper));
+    }
     void setProgressPosition(int32_t position) override;
-    void enableMenuItem(int id, bool enable) override;
-    void enableMenu(int position, bool enable) override;
-    void checkMenuItem(int id, bool checked) override;
+    void enableMenuItem(int id, bool enable) override { add("menu-enable", id, flag(enable)); }
+    void enableMenu(int position, bool enable) override { add("menu", position, flag(enable)); }
+    void checkMenuItem(int id, bool checked) override { add("menu-check", id, flag(checked)); }
     int showMessage(const std::string& text, const std::string& caption, uint32_t style) override;
     bool askSaveFile(const SaveDialogRequest& request, std::string& chosen) override;
     bool runOutputDirectoryDialog(OutputDirectoryForm& form) override;
@@ -65,6 +67,10 @@ class RecordingView : public MainDialogView {
     void wake() override;
 
   private:
+    static std::string flag(bool on) { return on ? "1" : "0"; }
+    void add(const char* what, int id, const std::string& rest) {
+        log.push_back(std::string(what) + " " + std::to_string(id) + " " + rest);
+    }
     void dialogOpens(const std::string& line);
 
     std::mutex mutex_;
