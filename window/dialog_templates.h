@@ -84,10 +84,9 @@ struct MenuEntry {
 
 std::span<const MenuEntry> mainMenu();
 
-// The menus the settings code finds by position: Settings is the second menu
-// of the bar, and Set Baudrate the fourth entry of Settings.
+// The menu a running command disables as a whole, by its position in the
+// bar: Settings, the second.
 constexpr int kSettingsMenuPosition = 1;
-constexpr int kBaudRateMenuPosition = 3;
 
 // String resource 101: the About entry that a system menu gets.
 inline constexpr const char* kSystemMenuAboutText = "&About Lumagrab...";
