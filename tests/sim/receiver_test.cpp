@@ -268,11 +268,6 @@ sim::Screen makeScreen(uint8_t type, uint8_t format, uint8_t bpp,
     s.recordFormat = format;
     s.bitsPerPixel = bpp;
     s.postProcess = post;
-    if (format == 3) {
-        for (int v = 0; v < 16; ++v) {
-            s.valueMap[v] = static_cast<uint8_t>((v * 5 + 9) & 15);
-        }
-    }
     return s;
 }
 
