@@ -223,6 +223,15 @@ TEST_F(Download, EveryKindOfScreenInEveryOrientationComesBackWhole) {
     EXPECT_FALSE(tickRunning());
 }
 
+// Offsets use all their bytes: a picture of more than 64 KiB, read a part at
+// a time as the receive ring holds no more.
+TEST_F(Download, APictureOfMoreThan64KiBComesWhole) {
+    const sim::Picture shown = picture(256, 257);
+    feedPixels(4, announce(shown), 240);
+    fake.device.readLimit = 30000;
+    expectPicture(run(), shown);
+}
+
 TEST_F(Download, SilenceIsCountedFromTheLastRecordThatBroughtSomethingNew) {
     const sim::Picture shown = picture(6, 3);
     const Bytes raw = shown.pixels;  // 8 bits, as scanned
