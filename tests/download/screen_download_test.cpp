@@ -317,8 +317,9 @@ TEST_F(Download, LineAndQueueErrorsEndTheDownloadInTheirOrder) {
         bool fillRing;
         uint8_t error;
     };
-    // Which masks raise which flag is the port layer's test; here the order.
-    for (const Case& c : {Case{lineerror::Frame, false, DownloadSerialError},
+    // Each flag the download reads, and the order it reads them in.
+    for (const Case& c : {Case{lineerror::RxQueueOverflow, false, DownloadRxOverrun},
+                          Case{lineerror::Frame, false, DownloadSerialError},
                           Case{lineerror::Overrun | lineerror::TxFull, false, DownloadRxOverrun},
                           Case{lineerror::TxFull | lineerror::Parity, false, DownloadTxFull},
                           Case{0, true, DownloadPacketOverrun}}) {
