@@ -111,6 +111,9 @@ class Download : public ::testing::Test {
         captured.rows = pixels;
         ASSERT_EQ(pixels.size(), size_t{captured.stride()} * captured.height);
         EXPECT_EQ(captured.width, shown.width);
+        const BITMAPINFOHEADER& h = info.header;  // as the bitmap file will hold it
+        EXPECT_TRUE(h.biSize == 40 && h.biPlanes == 1 && h.biCompression == 0 &&
+                    h.biClrImportant == h.biClrUsed);
         EXPECT_TRUE(captured.paddingIsZero());
         EXPECT_EQ(captured.indices(), shown.pixels);
     }

@@ -85,7 +85,7 @@ struct Reassembled {
     size_t otherPackets = 0;
     size_t otherRecords = 0;  // of unknown type
     size_t shortRecords = 0;  // shorter than their fixed part
-    bool intact = false;      // header, every raw byte and the palette as encoded
+    bool intact = false;      // header, every raw byte and the 256 colours as encoded
 };
 
 uint32_t le(const Bytes& p, size_t at, size_t bytes) {
@@ -136,7 +136,8 @@ Reassembled reassemble(const sim::Config& c, const std::vector<Frame>& frames) {
         palette[3 * i + 1] = c.picture.palette[i].green;
         palette[3 * i + 2] = c.picture.palette[i].red;
     }
-    r.intact = r.header && r.raw == encoded.raw && r.palette == palette &&
+    r.intact = r.header && r.raw == encoded.raw && r.palette.size() >= palette.size() &&
+               std::equal(palette.begin(), palette.end(), r.palette.begin()) &&
                std::find(present.begin(), present.end(), false) == present.end();
     return r;
 }
@@ -324,7 +325,7 @@ TEST(ReceiverFaults, ScreenTransfersShowTheirFaultAndNoOther) {
         {.fault = "short-records", .product = 111, .shortRecords = 2},
         {.fault = "reverse", .product = 101, .reversed = true},
         {.fault = "past-end", .product = 95, .intact = false, .pastEnd = 16},
-        {.fault = "ragged-palette", .product = 144, .intact = false, .extraPalette = 1},
+        {.fault = "ragged-palette", .product = 144, .extraPalette = 1},
         {.fault = "noise", .product = 59, .noise = true},
     };
     for (const auto& c : cases) {
