@@ -124,7 +124,7 @@ TEST_F(DeviceFakeTest, QueryCopiesRowsBelow211AndAlwaysWritesTheVersion) {
         uint16_t id, version;
         const char* text;
     };
-    const Case cases[] = {{210, 250, "2.50"},   {0, 0, "0.00"},          {1, 5, "0.05"},
+    const Case cases[] = {{210, 250, "2.50"},   {0, 0, "0.00"},          {166, 5, "0.05"},
                           {211, 1234, "12.34"}, {4000, 65535, "655.35"}, {65535, 1, "0.01"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -249,6 +249,23 @@ TEST_F(DeviceFakeTest, CheckLinkEndsOnLineErrorsAndOnALineThatNeverFallsQuiet) {
     }
 }
 
+// Probing checks at the port's rate, then at every rate from 9600 up, and
+// stays at the first that answers.
+TEST_F(DeviceFakeTest, ProbingStaysAtTheFirstRateThatAnswers) {
+    std::vector<uint32_t> tried;
+    fake.device.onWrite = [&](const Bytes&) {
+        if (tried.empty() || tried.back() != fake.device.rate)
+            tried.push_back(fake.device.rate);
+        if (fake.device.rate == 38400)
+            fake.device.feed(frameOf(252, ratePayload({38400})));
+    };
+    EXPECT_EQ(deviceProbeBaudRates(), 1);
+    EXPECT_EQ(serialBaudIndex(), 4);
+    EXPECT_THAT(tried, ElementsAre(9600u, 19200u, 38400u));
+    EXPECT_EQ(sent(kListCommand), 7u) << "twice at each silent rate, the port's own included";
+    EXPECT_THAT(sleeps.calls(), ElementsAre(500u, 500u, 500u));
+}
+
 // --- Rate list --------------------------------------------------------------------
 
 TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighestFirst) {
@@ -315,7 +332,62 @@ TEST_F(DeviceFakeTest, ASilentDeviceOrARejectedRateLeavesThePortAlone) {
     EXPECT_EQ(serialBaudIndex(), 2);
 }
 
-// --- Desired rate -------------------------------------------------------------------
+// --- Negotiation ------------------------------------------------------------------
+
+// A receiver that lists `rates` (none: it answers the request with another
+// packet) and agrees to every change unless it `refuses`; the list and the
+// reply each come behind another packet in one burst. At `deafAt` its answer
+// to the link check is lost.
+TEST_F(DeviceFakeTest, NegotiationTakesTheFastestListedRateBelowTheHighestThatWorks) {
+    struct Case {
+        const char* what;
+        std::vector<uint32_t> rates;
+        bool refuses;
+        uint32_t deafAt;
+        uint8_t autoBefore;
+        int32_t result;
+        uint8_t autoAfter;
+        std::vector<uint32_t> requested;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"never the highest", {19200, 115200, 9600, 57600, 38400}, false, 0, 0, 1, 5, {57600}},
+        {"second highest is the port's rate", {9600, 19200}, false, 0, 6, 1, 2, {}},
+        {"one entry", {115200}, false, 0, 6, 0, 6, {}},
+        {"the present rate only", {9600}, false, 0, 0, 1, 2, {}},
+        {"a rejected rate is skipped", {115200, 30000, 19200, 9600}, false, 0, 0, 1, 3, {19200}},
+        {"a refused change goes on", {115200, 57600, 38400, 9600}, true, 0, 6, 1, 2, {57600, 38400}},
+        {"no answer after the change goes on", {115200, 57600, 38400}, false, 57600, 0, 1, 4,
+         {57600, 38400}},
+        {"no list keeps a rate that answers", {}, false, 0, 6, 1, 2, {}},
+        {"a silent receiver", {}, false, 9600, 6, 0, 6, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        serialClose();
+        ASSERT_EQ(serialOpen(1), 1);
+        fake.device.writes.clear();
+        const size_t sleptBefore = sleeps.calls().size();
+        fake.device.onWrite = [&](const Bytes& written) {
+            const Bytes list = c.rates.empty() ? kOtherPacket : frameOf(252, ratePayload(c.rates));
+            if (written == kListCommand && fake.device.rate != c.deafAt)
+                fake.device.feed(join({kOtherPacket, list}));
+            if (written[1] == 48 && !c.refuses)
+                fake.device.feed(join({kOtherPacket, kChangeAgreed}));
+        };
+        uint8_t autoRate = c.autoBefore;
+        EXPECT_EQ(deviceNegotiateBaudRate(autoRate), c.result);
+        EXPECT_EQ(autoRate, c.autoAfter);
+        EXPECT_EQ(serialBaudIndex(), c.result ? c.autoAfter : 2);
+        std::vector<Bytes> requested;
+        for (uint32_t rate : c.requested) requested.push_back(changeRequest(rate));
+        std::erase_if(fake.device.writes, [](const Bytes& w) { return w[1] != 48; });
+        EXPECT_EQ(fake.device.writes, requested);
+        EXPECT_EQ(sleeps.calls().size() == sleptBefore, c.requested.empty())
+            << "pauses of a change";
+    }
+}
 
 TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSixFails) {
     uint8_t autoRate = 0;

@@ -2,31 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "support/test_support.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-TEST(TickTimer, TheFlagStartsClearAndRisesAboutTwoHundredTimesASecond) {
-    tickCallback();  // a tick left over from before
-    tickStart();
-    EXPECT_EQ(tickPending(), 0);
-    EXPECT_TRUE(tickRunning());
-    int ticks = 0;
-    const auto begin = Clock::now();
-    while (Clock::now() - begin < std::chrono::milliseconds(500)) {
-        tickWaitPending();
-        ++ticks;
-        tickClear();
+// The rate of the ticks is measured in bench/, not asserted here; a thread
+// that never ticks hangs this test.
+TEST(TickTimer, TheFlagStartsClearAndTheThreadRaisesIt) {
+    for (int run = 0; run < 2; ++run) {  // a second thread after the first stopped
+        tickCallback();                  // a tick left over from before
+        tickStart();
+        EXPECT_EQ(tickPending(), 0);
+        EXPECT_TRUE(tickRunning());
+        for (int tick = 0; tick < 3; ++tick) {
+            tickWaitPending();
+            EXPECT_EQ(tickPending(), 1) << "a wait returns only with a tick";
+            tickClear();
+        }
+        tickStop();
+        EXPECT_FALSE(tickRunning());
     }
-    tickStop();
-    EXPECT_FALSE(tickRunning());
-    // Loose bounds: about 100 ticks in half a second on an idle machine.
-    EXPECT_GT(ticks, 40);
-    EXPECT_LT(ticks, 130);
 }
 
 TEST(TickTimer, ManyTicksBetweenTwoLooksCountOnce) {

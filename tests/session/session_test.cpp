@@ -1,17 +1,17 @@
 // The message texts and the device sequences that the window program and the
-// CLI share, against the virtual receiver on a pseudo-terminal.
+// CLI share, on the scripted port.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
 #include <sstream>
 
-#include "serial/pty_pair.h"
+#include "link/packet_link.h"
+#include "link/test_frames.h"
+#include "serial/fake_serial_device.h"
 #include "serial/serial_port.h"
+#include "serial/tick_timer.h"
 #include "session/device_messages.h"
 #include "session/device_session.h"
 #include "session/link_session.h"
-#include "sim/virtual_receiver.h"
 #include "support/test_support.h"
 
 namespace {
@@ -100,28 +100,22 @@ TEST(LinkSession, TheOtherPortIsTwoAfterOneAndOneAfterAnyOther) {
 
 // --- Sequences -----------------------------------------------------------------
 
-class SessionSimTest : public ::testing::Test {
+class SessionTest : public ::testing::Test {
   protected:
-    void play(sim::Config config) {
-        receiver_ = std::make_unique<VirtualReceiver>(std::move(config));
-        ASSERT_TRUE(receiver_->start()) << receiver_->error();
-        port_.emplace(receiver_->slavePath());
-        ASSERT_TRUE(port_->opened()) << serialLastOpenError();
-    }
-    void TearDown() override {
-        port_.reset();
-        if (receiver_)
-            receiver_->stop();
+    void SetUp() override {
+        serialSetByteHandler(linkReceiveByte);
+        linkResetReceiver();
+        ASSERT_EQ(serialOpen(1), 1);
+        fake.device.writes.clear();
     }
 
     ScopedSleepRecorder sleeps;
-    std::unique_ptr<VirtualReceiver> receiver_;
-    std::optional<ScopedOpenPort> port_;
+    ScopedManualTicks ticks;
+    ScopedFakeSerial fake;
 };
 
 // Where the port goes, with no exchange, for each baud choice and remembered rate.
-TEST_F(SessionSimTest, PortMovesToTheRateTheSettingsPointTo) {
-    play(sim::presetForProduct(166));
+TEST_F(SessionTest, PortMovesToTheRateTheSettingsPointTo) {
     struct Row {
         uint8_t choice, remembered;
         uint32_t rate;
@@ -136,23 +130,20 @@ TEST_F(SessionSimTest, PortMovesToTheRateTheSettingsPointTo) {
         EXPECT_EQ(serialRateForIndex(serialBaudIndex()), r.rate)
             << int(r.choice) << " " << int(r.remembered);
     }
-    EXPECT_EQ(receiver_->packetCount(), 0u);
+    EXPECT_TRUE(fake.device.writes.empty());
 }
 
 // A receiver outside the catalogue after a known one: no layout is left over
 // (the window's test shows Download refusing it).
-TEST_F(SessionSimTest, UnknownProductKeepsNoEarlierLayout) {
-    sim::Config config = sim::presetForProduct(166);
-    config.productId = 400;
-    config.version = 312;
-    play(config);
+TEST_F(SessionTest, UnknownProductKeepsNoEarlierLayout) {
+    fake.device.feed(frameOf(255, {0xD3, 0x00, 0x38, 0x01}));  // product 211, version 3.12
     DeviceInfo info{};
     static_cast<ProductRecord&>(info) = ProductCatalogue[166];
     ASSERT_TRUE(catalogueSupportsCapture(&info));
     std::string version;
     uint16_t id = 0;
     ASSERT_TRUE(sessionIdentify(info, version, &id));
-    EXPECT_EQ(id, 400);
+    EXPECT_EQ(id, 211);
     EXPECT_STREQ(info.name, "<Not Connected>");
     EXPECT_EQ(version, "3.12");
     EXPECT_FALSE(catalogueSupportsCapture(&info));

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "link/test_frames.h"
+
 namespace {
 
 using sim::wire::encodeFrame;
 using sim::wire::Frame;
-using Bytes = std::vector<uint8_t>;
 
 std::vector<Frame> decodeAll(const Bytes& stream) {
     sim::wire::FrameDecoder decoder;
@@ -20,21 +21,8 @@ std::vector<Frame> decodeAll(const Bytes& stream) {
     return frames;
 }
 
-const struct {
-    const char* name;
-    uint8_t id;
-    Bytes payload;
-    Bytes wire;
-} vectors[] = {
-    {"list rates", 10, {0x39, 0x00}, {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03}},
-    {"DLE in payload", 10, {0x10, 0x00}, {0x10, 0x0A, 0x02, 0x10, 0x10, 0x00, 0xE4, 0x10, 0x03}},
-    {"acknowledge", 6, {0xFC, 0x00}, {0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03}},
-    {"DLE checksum", 10, {0xE4, 0x00}, {0x10, 0x0A, 0x02, 0xE4, 0x00, 0x10, 0x10, 0x10, 0x03}},
-    {"empty", 254, {}, {0x10, 0xFE, 0x00, 0x02, 0x10, 0x03}},
-};
-
 TEST(SimFrames, EncoderAndDecoderAgreeWithTheReferenceFrames) {
-    for (const auto& v : vectors) {
+    for (const ReferenceFrame& v : kReferenceFrames) {
         SCOPED_TRACE(v.name);
         EXPECT_EQ(encodeFrame(v.id, v.payload), v.wire);
         const std::vector<Frame> frames = decodeAll(v.wire);
@@ -43,7 +31,7 @@ TEST(SimFrames, EncoderAndDecoderAgreeWithTheReferenceFrames) {
         EXPECT_EQ(frames[0].payload, v.payload);
         EXPECT_TRUE(frames[0].checksumOk);
     }
-    Bytes wrong = vectors[0].wire;
+    Bytes wrong = kReferenceFrames[0].wire;
     wrong[5] ^= 0x01;
     ASSERT_EQ(decodeAll(wrong).size(), 1u);
     EXPECT_FALSE(decodeAll(wrong)[0].checksumOk);

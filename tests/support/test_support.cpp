@@ -13,11 +13,11 @@ ScopedSleepRecorder::ScopedSleepRecorder() {
 }
 ScopedSleepRecorder::~ScopedSleepRecorder() { platformSetSleepHook(nullptr); }
 
-ScopedMessageBoxRecorder::ScopedMessageBoxRecorder(int answer) {
+ScopedMessageBoxRecorder::ScopedMessageBoxRecorder() {
     platformSetMessageBoxHook(
-        [this, answer](const std::string& text, const std::string& caption, uint32_t style) {
+        [this](const std::string& text, const std::string& caption, uint32_t style) {
             shown_.push_back({text, caption, style});
-            return answer;
+            return msgbox::IdOk;
         });
 }
 ScopedMessageBoxRecorder::~ScopedMessageBoxRecorder() { platformSetMessageBoxHook(nullptr); }

@@ -18,7 +18,7 @@ private:
     std::vector<uint32_t> calls_;
 };
 
-// Replaces platformMessageBox with a recorder that answers `answer`.
+// Replaces platformMessageBox with a recorder that answers OK.
 class ScopedMessageBoxRecorder {
 public:
     struct Shown {
@@ -26,7 +26,7 @@ public:
         std::string caption;
         uint32_t style;
     };
-    explicit ScopedMessageBoxRecorder(int answer = msgbox::IdOk);
+    ScopedMessageBoxRecorder();
     ~ScopedMessageBoxRecorder();
     const std::vector<Shown>& shown() const { return shown_; }
 
