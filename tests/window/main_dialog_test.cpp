@@ -66,33 +66,42 @@ class WindowTest : public ::testing::Test {
         return play(sim::presetForProduct(product), fault);
     }
 
-    // Port 1 and 2 on the given devices (a missing device when empty), the
-    // output directory "out".
-    AppSettings stored(const std::string& port1, const std::string& port2 = {}) {
+    // What the tests vary in the stored settings; the rest is the first
+    // run's, with the output directory "out".
+    struct Stored {
+        std::string port1 = {}, port2 = {};  // a missing device when empty
+        uint8_t commPort = 1, baudRate = 1, autoBaudRate = 0;
+        int32_t autoName = 0, autoSave = 0;
+    };
+    AppSettings settingsOf(const Stored& stored) {
         std::filesystem::create_directories(out());
         AppSettings s = settingsFirstRunDefaults();
-        s.com1Device = port1.empty() ? dir_.file("none1") : port1;
-        s.com2Device = port2.empty() ? dir_.file("none2") : port2;
+        s.com1Device = stored.port1.empty() ? dir_.file("none1") : stored.port1;
+        s.com2Device = stored.port2.empty() ? dir_.file("none2") : stored.port2;
+        s.commPort = stored.commPort;
+        s.baudRate = stored.baudRate;
+        s.autoBaudRate = stored.autoBaudRate;
+        s.autoName = stored.autoName;
+        s.autoSave = stored.autoSave;
         s.setOutputPath(out());
         return s;
     }
-    std::string out() const { return dir_.file("out"); }
-
-    // A window started over `r` on port 1 that saves every capture at once,
-    // at `baudRate`.
-    std::unique_ptr<WindowUnderTest> autoSavingWindow(const VirtualReceiver& r, uint8_t baudRate) {
-        AppSettings settings = stored(r.slavePath());
-        settings.baudRate = baudRate;
-        settings.autoSave = 1;
-        auto w = std::make_unique<WindowUnderTest>(settings);
-        EXPECT_TRUE(w->start());
-        return w;
+    // A window over those settings, started (its search at start-up ended),
+    // in place of the one before: one window at a time.
+    WindowUnderTest& open(const Stored& stored,
+                          std::optional<LinkSession::Simulation> simulation = std::nullopt) {
+        window_.reset();
+        window_ = std::make_unique<WindowUnderTest>(settingsOf(stored), simulation);
+        EXPECT_TRUE(window_->start());
+        return *window_;
     }
+    std::string out() const { return dir_.file("out"); }
 
     const std::filesystem::path startDirectory_ = std::filesystem::current_path();
     ScopedSleepRecorder noPauses_;
     TempDir dir_;
     std::vector<std::unique_ptr<VirtualReceiver>> receivers_;
+    std::unique_ptr<WindowUnderTest> window_;  // goes before its receivers
 };
 
 // --- Start-up --------------------------------------------------------------------
@@ -101,39 +110,25 @@ class WindowTest : public ::testing::Test {
 // marks, the port, the device texts, the idle layout, the commands off
 // while the search runs on the worker, then on.
 TEST_F(WindowTest, StartUpShowsTheWindowIdleAndTurnsTheCommandsOnAfterTheSearch) {
-    const AppSettings settings = stored("");
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
-    const std::vector<std::string> idleLayout = {"enable 3 1",    "enable 2 1", "enable 1002 0",
-                                                 "enable 1014 0", "show 3 1",   "show 2 1",
-                                                 "show 1002 0",   "show 1014 0"};
-    std::vector<std::string> expected = {"tip 1005 " + settings.com1Device,
-                                         "tip 1006 " + settings.com2Device,
-                                         "check 1005 1",
-                                         "check 1006 0",
-                                         "menu-check 32778 0",
-                                         "menu-check 32779 0",
-                                         "menu-check 32782 1",
-                                         "menu-check 32783 0",
-                                         "menu-check 32784 0",
-                                         "menu-check 32786 0",
-                                         "menu-check 32787 0",
-                                         "menu-check 32788 0",
-                                         "text 1012 " + kNotConnected,
-                                         "text 1013 " + kNotConnected};
-    expected.insert(expected.end(), idleLayout.begin(), idleLayout.end());
-    for (const char* line :
-         {"enable 3 0", "enable 2 0", "enable 5 0", "enable 4 0", "enable 1005 0", "enable 1006 0",
-          "menu-enable 32774 0", "menu-enable 32772 0", "menu-enable 32773 0", "menu 1 0",
-          // the search, on the worker
-          "enable 3 1", "enable 2 1", "enable 5 1", "enable 4 1", "enable 1005 1", "enable 1006 1",
-          "focus 3"})
-        expected.push_back(line);
-    expected.insert(expected.end(), idleLayout.begin(), idleLayout.end());
-    for (const char* line :
-         {"menu-enable 32774 1", "menu-enable 32772 1", "menu-enable 32773 1", "menu 1 1"})
-        expected.push_back(line);
-    EXPECT_EQ(w.view.log, expected);
+    WindowUnderTest& w = open({});
+    std::string log;
+    for (const std::string& line : w.view.log) log += line + "|";
+    const std::string idle =
+        "enable 3 1|enable 2 1|enable 1002 0|enable 1014 0|show 3 1|show 2 1|show 1002 0|"
+        "show 1014 0|";
+    EXPECT_EQ(log, "tip 1005 " + dir_.file("none1") + "|tip 1006 " + dir_.file("none2") +
+                       "|check 1005 1|check 1006 0|menu-check 32778 0|menu-check 32779 0|"
+                       "menu-check 32782 1|menu-check 32783 0|menu-check 32784 0|"
+                       "menu-check 32786 0|menu-check 32787 0|menu-check 32788 0|"
+                       "text 1012 <Not Connected>|text 1013 <Not Connected>|" +
+                       idle +
+                       "enable 3 0|enable 2 0|enable 5 0|enable 4 0|enable 1005 0|enable 1006 0|"
+                       "menu-enable 32774 0|menu-enable 32772 0|menu-enable 32773 0|menu 1 0|"
+                       // the search, on the worker
+                       "enable 3 1|enable 2 1|enable 5 1|enable 4 1|enable 1005 1|enable 1006 1|"
+                       "focus 3|" +
+                       idle +
+                       "menu-enable 32774 1|menu-enable 32772 1|menu-enable 32773 1|menu 1 1|");
 }
 
 // A receiver still at the rate of an earlier run is found once the port
@@ -161,11 +156,8 @@ TEST_F(WindowTest, StartUpFindsTheReceiverAtTheRateTheSettingsName) {
         config.initialRate = row.receiverRate;
         VirtualReceiver* r = play(config, row.fault);
         ASSERT_TRUE(r);
-        AppSettings settings = stored(r->slavePath());
-        settings.baudRate = row.baudRate;
-        settings.autoBaudRate = row.autoBaudRate;
-        WindowUnderTest w(settings);
-        ASSERT_TRUE(w.start());
+        WindowUnderTest& w = open(
+            {.port1 = r->slavePath(), .baudRate = row.baudRate, .autoBaudRate = row.autoBaudRate});
         const std::vector<std::string> texts = w.view.lines("text 101");
         EXPECT_EQ(texts.end()[-2], "text 1012 " + (row.identified ? ProductCatalogue[kProduct].name
                                                                   : kNotConnected));
@@ -187,10 +179,7 @@ TEST_F(WindowTest, StartUpFindsTheReceiverAtTheRateTheSettingsName) {
 // start-up, before the window shows, and the program runs with no port.
 TEST_F(WindowTest, AStoredPortThatNamesNoneIsToldBeforeTheWindowShows) {
     for (const uint8_t port : {0, 3}) {
-        AppSettings settings = stored("");
-        settings.commPort = port;
-        settings.autoBaudRate = 6;
-        WindowUnderTest w(settings);
+        WindowUnderTest w(settingsOf({.commPort = port, .autoBaudRate = 6}));
         ASSERT_TRUE(w.dialog().OnInitDialog());
         const std::vector<std::string> beforeShown = w.view.lines("message");
         ASSERT_TRUE(w.runUntilIdle());
@@ -215,8 +204,7 @@ TEST_F(WindowTest, TheStoredPortOpensOnTheWorkerOnceTheWindowShows) {
     platformSetSleepHook([&](uint32_t) {
         ++(std::this_thread::get_id() == windowThread ? pausesOnWindow : pausesOnWorker);
     });
-    WindowUnderTest w(stored(notAPort));
-    ASSERT_TRUE(w.start());
+    WindowUnderTest& w = open({.port1 = notAPort});
     EXPECT_EQ(pausesOnWindow, 0);
     EXPECT_GT(pausesOnWorker, 0);
     EXPECT_EQ(w.view.lines("check 1005"), std::vector<std::string>{"check 1005 1"});
@@ -260,10 +248,7 @@ TEST_F(WindowTest, FailuresShowTheirMessage) {
         SCOPED_TRACE(row.name);
         VirtualReceiver* r = play(row.product, row.fault);
         ASSERT_TRUE(r);
-        AppSettings settings = stored(r->slavePath());
-        settings.baudRate = row.baudRate;
-        WindowUnderTest w(settings);
-        ASSERT_TRUE(w.start());
+        WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = row.baudRate});
         w.view.log.clear();
         w.command(row.command);
         const std::vector<std::string> messages = w.view.lines("message");
@@ -283,8 +268,7 @@ TEST_F(WindowTest, FailuresShowTheirMessage) {
 TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 5);
-    WindowUnderTest& w = *window;
+    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 5, .autoSave = 1});
     const size_t queries = heard(*r, sim::wire::packet::ProductQuery);
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     w.dialog().OnCommand(res::IDC_QUERY_DEVICE);  // refused while the download runs
@@ -319,8 +303,7 @@ TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
 TEST_F(WindowTest, AWindowSlowerThanTheLineShowsTheProgressOnceAPass) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
-    WindowUnderTest& w = *window;
+    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
     w.view.whenProgressMoves = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     size_t passes = 0;
@@ -341,11 +324,7 @@ TEST_F(WindowTest, SaveDialogProposesAGeneratedNameOnlyWithAutoName) {
     for (const int autoName : {1, 0}) {
         VirtualReceiver* r = play(kProduct);
         ASSERT_TRUE(r);
-        AppSettings settings = stored(r->slavePath());
-        settings.baudRate = 2;
-        settings.autoName = autoName;
-        WindowUnderTest w(settings);
-        ASSERT_TRUE(w.start());
+        WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoName = autoName});
         const std::string chosen = dir_.file("chosen" + std::to_string(autoName) + ".bmp");
         w.view.saveAnswer = chosen;
         w.command(res::ID_FILE_DOWNLOAD);
@@ -365,8 +344,7 @@ TEST_F(WindowTest, AutoDetectMovesToThePortThatAnswers) {
         VirtualReceiver* silent = play(kProduct, "silent");
         VirtualReceiver* other = play(kProduct, port2Answers ? "" : "silent");
         ASSERT_TRUE(silent && other);
-        WindowUnderTest w(stored(silent->slavePath(), other->slavePath()));
-        ASSERT_TRUE(w.start());
+        WindowUnderTest& w = open({.port1 = silent->slavePath(), .port2 = other->slavePath()});
         w.view.log.clear();
         w.command(res::ID_FILE_AUTO_DETECT);
         EXPECT_EQ(w.view.lines("check"),
@@ -384,8 +362,7 @@ TEST_F(WindowTest, AutoDetectMovesToThePortThatAnswers) {
 TEST_F(WindowTest, APortButtonRefusedWhileBusyShowsThePortInUse) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
-    WindowUnderTest& w = *window;
+    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     w.view.log.clear();
     w.dialog().OnCommand(res::IDC_COM2);
@@ -407,8 +384,8 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
             platformSetSleepHook(nullptr);
         VirtualReceiver* r = play(kProduct, download ? "gap=0.05" : "");
         ASSERT_TRUE(r);
-        const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, download ? 2 : 1);
-        WindowUnderTest& w = *window;
+        WindowUnderTest& w =
+            open({.port1 = r->slavePath(), .baudRate = uint8_t(download ? 2 : 1), .autoSave = 1});
         w.dialog().OnCommand(res::IDC_DOWNLOAD);
         // Well into the transfer, or the rate change asked for.
         const auto under = [&] {
@@ -442,8 +419,7 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
 // only then, by the tear-down.
 TEST_F(WindowTest, SettingsAreSavedOnlyWhenTheWindowGoes) {
     for (const int exit : {res::ID_CANCEL, res::ID_FILE_EXIT}) {
-        WindowUnderTest w(stored(""));
-        ASSERT_TRUE(w.start());
+        WindowUnderTest& w = open({});
         w.command(res::ID_BAUD_115200);
         w.command(res::ID_SETTINGS_AUTO_SAVE);
         EXPECT_EQ(settingsRead(w.storePath()).baudRate, 1);  // not yet
@@ -460,13 +436,8 @@ TEST_F(WindowTest, SettingsAreSavedOnlyWhenTheWindowGoes) {
 // A simulated run plays port 1 and leaves the stored port and remembered
 // rate as they were, whatever the link did; the other settings are saved.
 TEST_F(WindowTest, ASimulatedRunKeepsTheStoredPortAndRate) {
-    AppSettings settings = stored("");
-    settings.commPort = 2;
-    settings.autoBaudRate = 3;
-    settings.baudRate = 6;
-    settings.autoSave = 1;
-    WindowUnderTest w(settings, LinkSession::Simulation{kProduct, false});
-    ASSERT_TRUE(w.start());
+    WindowUnderTest& w = open({.commPort = 2, .baudRate = 6, .autoBaudRate = 3, .autoSave = 1},
+                              LinkSession::Simulation{kProduct, false});
     EXPECT_EQ(w.view.lines("text 1012").back(),
               "text 1012 " + std::string(ProductCatalogue[kProduct].name));
     w.command(res::IDC_DOWNLOAD);
@@ -478,7 +449,7 @@ TEST_F(WindowTest, ASimulatedRunKeepsTheStoredPortAndRate) {
     EXPECT_EQ(saved.commPort, 2);
     EXPECT_EQ(saved.autoBaudRate, 3);
     EXPECT_EQ(saved.baudRate, 5);
-    EXPECT_EQ(saved.com1Device, settings.com1Device);
+    EXPECT_EQ(saved.com1Device, dir_.file("none1"));
 }
 
 // --- Settings and Help -----------------------------------------------------------
@@ -486,10 +457,7 @@ TEST_F(WindowTest, ASimulatedRunKeepsTheStoredPortAndRate) {
 // Auto Save implies Auto Name; the rate items carry one check mark; a
 // stored 0xFF flag counts as on, and one toggle saves it as 0.
 TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
-    AppSettings settings = stored("");
-    settings.autoName = -1;
-    WindowUnderTest w(settings);
-    ASSERT_TRUE(w.start());
+    WindowUnderTest& w = open({.autoName = -1});
     const auto checked = [&](int id) {
         const std::vector<std::string> lines =
             w.view.lines("menu-check " + std::to_string(id) + " ");
@@ -520,8 +488,7 @@ TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
 TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
     VirtualReceiver* r = play(kProduct);
     ASSERT_TRUE(r);
-    WindowUnderTest w(stored(""));
-    ASSERT_TRUE(w.start());
+    WindowUnderTest& w = open({});
     w.view.commPorts = [&](CommPortsForm& form) {
         return !form.accept(" " + r->slavePath() + " ", "/dev/ttyACM3");
     };
@@ -549,8 +516,7 @@ TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
 TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
     VirtualReceiver* r = play(kProduct, "gap=0.002");
     ASSERT_TRUE(r);
-    const std::unique_ptr<WindowUnderTest> window = autoSavingWindow(*r, 2);
-    WindowUnderTest& w = *window;
+    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
     serialSetRxOverrun(1);
     serialSetOtherError(1);
     linkSetOverflow(1);
@@ -566,8 +532,7 @@ TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
 }
 
 TEST_F(WindowTest, AboutOpensFromHelpAndTheSystemMenu) {
-    WindowUnderTest w(stored(""));
-    ASSERT_TRUE(w.start());
+    WindowUnderTest& w = open({});
     w.command(res::ID_APP_ABOUT);
     EXPECT_TRUE(w.dialog().OnSysCommand(res::ID_SYSTEM_ABOUT | 0x3));
     EXPECT_FALSE(w.dialog().OnSysCommand(0xF060));  // closing is the system's
