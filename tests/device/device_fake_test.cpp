@@ -82,6 +82,7 @@ class DeviceFakeTest : public ::testing::Test {
         fake.device.calls.clear();
         fake.device.writes.clear();
         fake.device.onWrite = [this](const Bytes& written) {
+            sentAt.emplace_back(written, tickManualCount());
             for (Answer& a : answers_) {
                 if (written == a.request && ++a.seen >= a.from)
                     fake.device.feed(a.reply);
@@ -100,19 +101,26 @@ class DeviceFakeTest : public ::testing::Test {
         return static_cast<size_t>(
             std::count(fake.device.writes.begin(), fake.device.writes.end(), frame));
     }
-    // A fresh manual tick count for the next operation.
-    void restartTicks() { tickUseManualSource(true); }
+    // A fresh manual tick count and record of writes for the next operation.
+    void fresh() {
+        tickUseManualSource(true);
+        fake.device.writes.clear();
+        sentAt.clear();
+    }
+    int32_t listRates() { return deviceListBaudRates(rates, count); }
 
     ScopedSleepRecorder sleeps;
     ScopedManualTicks ticks;
     ScopedFakeSerial fake;
+    // Each write and the tick it went out at, while the answers are scripted.
+    std::vector<std::pair<Bytes, uint64_t>> sentAt;
+    uint32_t rates[kMaxRates] = {};
+    int32_t count = -1;
 
   private:
     struct Answer {
-        Bytes request;
-        Bytes reply;
-        int from;
-        int seen;
+        Bytes request, reply;
+        int from, seen;
     };
     std::vector<Answer> answers_;
 };
@@ -165,43 +173,63 @@ TEST_F(DeviceFakeTest, QueryTakesEveryPacketAndStaysInsideItsBuffers) {
     EXPECT_EQ(version[4], 'X') << "nothing written past the size given";
 }
 
-TEST_F(DeviceFakeTest, QueryGivesUpAfter400TicksWhosePollReadNothing) {
-    Query q = query();
-    EXPECT_EQ(q.result, 1);
-    EXPECT_EQ(ticks.count(), 400u);
-    EXPECT_STREQ(q.info.name, "<Not Connected>");
-    EXPECT_EQ(q.version, "<Not Connected>");
+// Each wait gives up after its budget of ticks whose poll read nothing, and
+// the link check asks again at tick 40. Without a port the waits are as long
+// and nothing is sent.
+TEST_F(DeviceFakeTest, ASilentDeviceIsGivenUpOnAfterTheIdleTicksOfEachWait) {
+    const struct {
+        const char* what;
+        Bytes request, reply;
+        std::function<int32_t()> operation;
+        int32_t unanswered;
+        uint64_t ticks, portlessTicks;
+        std::vector<std::pair<Bytes, uint64_t>> sent;
+    } rows[] = {
+        // clang-format off
+        {"product query", kProductQuery, {}, [] {
+             const Query q = query();
+             EXPECT_STREQ(q.info.name, "<Not Connected>");
+             EXPECT_EQ(q.version, "<Not Connected>");
+             return int32_t{q.result};
+         }, 1, 400, 400, {{kProductQuery, 0}}},
+        {"link check", kListCommand, {}, [] { return deviceCheckLink(); }, 0, 50, 50,
+         {{kListCommand, 0}, {kListCommand, 40}}},
+        // The tick that brought the other packet is not idle; the request is
+        // not repeated.
+        {"rate list", kListCommand, kOtherPacket, [this] { return listRates(); }, 0, 51, 50,
+         {{kListCommand, 0}}},
+        {"rate change", {}, {}, [] { return deviceChangeBaudRate(115200); }, 0, 50, 50,
+         {{changeRequest(115200), 0}}},
+        // clang-format on
+    };
+    for (const bool port : {true, false}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << row.what << (port ? "" : " without a port"));
+            fresh();
+            answer(row.request, row.reply);
+            EXPECT_EQ(row.operation(), row.unanswered);
+            EXPECT_EQ(ticks.count(), port ? row.ticks : row.portlessTicks);
+            EXPECT_EQ(sentAt, port ? row.sent : decltype(sentAt){});
+        }
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(serialBaudIndex(), port ? 2 : 0) << "the rate is left alone";
+        serialClose();
+    }
+    EXPECT_EQ(std::count(sleeps.calls().begin(), sleeps.calls().end(), 2000u), 2)
+        << "the pause before each change, and none of a change made";
 
-    restartTicks();
+    // Noise on the first 100 ticks: these ticks are not idle.
+    ASSERT_EQ(serialOpen(1), 1);
+    fresh();
     tickSetManualHook([this](uint64_t tick) {
         if (tick <= 100)
-            fake.device.feed({0x55});  // noise: these ticks are not idle
+            fake.device.feed({0x55});
     });
     EXPECT_EQ(query().result, 1);
     EXPECT_EQ(ticks.count(), 500u);
-
-    serialClose();
-    restartTicks();
-    EXPECT_EQ(query().result, 1);
-    EXPECT_EQ(ticks.count(), 400u) << "without a port";
-    EXPECT_EQ(fake.device.writes.size(), 2u) << "nothing is sent without a port";
 }
 
 // --- Link check -------------------------------------------------------------------
-
-TEST_F(DeviceFakeTest, CheckLinkRepeatsAtTick40AndGivesUpAt50) {
-    std::vector<uint64_t> sentAt;
-    fake.device.onWrite = [&](const Bytes&) { sentAt.push_back(tickManualCount()); };
-    EXPECT_EQ(deviceCheckLink(), 0);
-    EXPECT_EQ(ticks.count(), 50u);
-    EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kListCommand));
-    EXPECT_THAT(sentAt, ElementsAre(0u, 40u));
-
-    serialClose();
-    restartTicks();
-    EXPECT_EQ(deviceCheckLink(), 0) << "without a port";
-    EXPECT_EQ(ticks.count(), 50u);
-}
 
 TEST_F(DeviceFakeTest, CheckLinkAnsweredAtTheSecondRequestTakesTheWholeBurst) {
     // The burst comes in two reads: every packet of both is taken, and any
@@ -226,7 +254,7 @@ TEST_F(DeviceFakeTest, CheckLinkEndsOnLineErrorsAndOnALineThatNeverFallsQuiet) {
     EXPECT_EQ(ticks.count(), 50u) << "a line error counts as a tick without data";
     EXPECT_EQ(serialOtherError(), 1);
 
-    restartTicks();
+    fresh();
     tickSetManualHook([this](uint64_t) { fake.device.feed({0x55, 0x66}); });
     EXPECT_EQ(deviceCheckLink(), 0);
     EXPECT_GE(ticks.count(), 50u);
@@ -235,8 +263,7 @@ TEST_F(DeviceFakeTest, CheckLinkEndsOnLineErrorsAndOnALineThatNeverFallsQuiet) {
     // Screen records that never stop: waited for 3 minutes, or until a stop
     // request, and the request is not sent again.
     for (const uint64_t stopAt : {0, 3000}) {
-        restartTicks();
-        fake.device.writes.clear();
+        fresh();
         tickSetManualHook([&](uint64_t tick) {
             fake.device.feed(frameOf(69, {0, 1, 2}));
             if (tick == stopAt)
@@ -283,27 +310,14 @@ TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighes
         {ratePayload(sixty), std::vector<uint32_t>(sixty.rend() - 16, sixty.rend())},
     };
     for (const Case& c : cases) {
-        restartTicks();
-        fake.device.writes.clear();
+        fresh();
         // One burst: a pass that took only the first packet would miss the list.
         answer(kListCommand, join({kOtherPacket, frameOf(252, c.payload)}));
-        uint32_t rates[kMaxRates] = {};
-        int32_t count = -1;
-        EXPECT_EQ(deviceListBaudRates(rates, count), 1);
+        EXPECT_EQ(listRates(), 1);
         EXPECT_EQ(std::vector<uint32_t>(rates, rates + count), c.sorted);
         EXPECT_EQ(ticks.count(), 1u);
         EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kAckList));
     }
-}
-
-TEST_F(DeviceFakeTest, NoListAfter50IdleTicks) {
-    answer(kListCommand, kOtherPacket);
-    uint32_t rates[kMaxRates] = {};
-    int32_t count = -1;
-    EXPECT_EQ(deviceListBaudRates(rates, count), 0);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(ticks.count(), 51u) << "the tick that brought the other packet is not idle";
-    EXPECT_EQ(sent(kListCommand), 1u) << "not repeated";
 }
 
 // --- Rate change ------------------------------------------------------------------
@@ -318,18 +332,12 @@ TEST_F(DeviceFakeTest, AnAgreedChangeMovesThePortToTheBandAndConfirmsTwice) {
     EXPECT_EQ(serialBaudIndex(), 5);
     EXPECT_EQ(fake.device.rate, 57600u);
     EXPECT_THAT(sleeps.calls(), ElementsAre(2000u, 500u, 500u, 500u, 2000u));
-}
 
-TEST_F(DeviceFakeTest, ASilentDeviceOrARejectedRateLeavesThePortAlone) {
-    EXPECT_EQ(deviceChangeBaudRate(115200), 0);
-    EXPECT_EQ(ticks.count(), 50u);
-    EXPECT_THAT(fake.device.writes, ElementsAre(changeRequest(115200)));
-    EXPECT_THAT(sleeps.calls(), ElementsAre(2000u));
-
+    fresh();
     answer(changeRequest(30000), kChangeAgreed);
     EXPECT_EQ(deviceChangeBaudRate(30000), 0) << "agreed, but the port has no such rate";
     EXPECT_EQ(sent(kConfirmCommand), 2u);
-    EXPECT_EQ(serialBaudIndex(), 2);
+    EXPECT_EQ(serialBaudIndex(), 5);
 }
 
 // --- Negotiation ------------------------------------------------------------------
@@ -431,8 +439,6 @@ TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSi
 TEST_F(DeviceFakeTest, AScreenStillComingIsWaitedOutAndTheRequestSentAgain) {
     const Bytes record = frameOf(69, Bytes(40, 0x10));
     constexpr uint64_t kStreamEnd = 3000;
-    uint32_t rates[kMaxRates] = {};
-    int32_t count = 0;
     const struct {
         const char* what;
         Bytes request;
@@ -444,18 +450,12 @@ TEST_F(DeviceFakeTest, AScreenStillComingIsWaitedOutAndTheRequestSentAgain) {
         {"product query", kProductQuery, productReply(7, 100),
          [] { return int32_t{query().result}; }, 0},
         {"rate list", kListCommand, frameOf(252, ratePayload({9600})),
-         [&] { return deviceListBaudRates(rates, count); }, 1},
+         [this] { return listRates(); }, 1},
     };
     uint64_t lastRecord = 0;
-    std::vector<std::pair<Bytes, uint64_t>> sent;
-    const auto answerWrites = fake.device.onWrite;
-    fake.device.onWrite = [&](const Bytes& written) {
-        sent.emplace_back(written, tickManualCount());
-        answerWrites(written);
-    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        restartTicks();
+        fresh();
         answer(row.request, row.reply, 2);
         tickSetManualHook([&](uint64_t tick) {
             if (tick % 3 == 1 && tick < kStreamEnd) {
@@ -463,20 +463,18 @@ TEST_F(DeviceFakeTest, AScreenStillComingIsWaitedOutAndTheRequestSentAgain) {
                 lastRecord = tick;
             }
         });
-        sent.clear();
         EXPECT_EQ(row.operation(), row.answered);
-        ASSERT_GE(sent.size(), 2u);
-        EXPECT_EQ(sent[0], std::make_pair(row.request, uint64_t{0}));
-        EXPECT_EQ(sent[1], std::make_pair(row.request, lastRecord + 50));
+        ASSERT_GE(sentAt.size(), 2u);
+        EXPECT_EQ(sentAt[0], std::make_pair(row.request, uint64_t{0}));
+        EXPECT_EQ(sentAt[1], std::make_pair(row.request, lastRecord + 50));
     }
     EXPECT_EQ(count, 1) << "the list was taken";
 
     // Behind another packet, a screen record is a packet like any other.
-    restartTicks();
-    sent.clear();
+    fresh();
     answer(kListCommand, join({frameOf(6, {}), record}));
     EXPECT_EQ(deviceCheckLink(), 1);
-    EXPECT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sentAt.size(), 1u);
 }
 
 // --- Stopping -------------------------------------------------------------------------
@@ -485,7 +483,7 @@ TEST_F(DeviceFakeTest, AStopRequestEndsEveryWaitAsIfUnanswered) {
     // A silent device, and the request rising on the third tick of each wait:
     // none waits out its 50 or 400 ticks.
     const auto stopped = [&](auto operation, int32_t unanswered) {
-        restartTicks();
+        fresh();
         tickSetManualHook([](uint64_t tick) {
             if (tick == 3)
                 stopRequest();
@@ -494,13 +492,11 @@ TEST_F(DeviceFakeTest, AStopRequestEndsEveryWaitAsIfUnanswered) {
         EXPECT_LE(ticks.count(), 4u) << "one pass more where a second wait follows";
         stopClear();
     };
-    uint32_t rates[kMaxRates];
-    int32_t count = 0;
     uint8_t autoRate = 0;
     stopped([] { return deviceCheckLink(); }, 0);
     stopped([] { return deviceProbeBaudRates(); }, 0);
     stopped([] { return static_cast<int32_t>(query().result); }, 1);
-    stopped([&] { return deviceListBaudRates(rates, count); }, 0);
+    stopped([this] { return listRates(); }, 0);
     stopped([&] { return deviceNegotiateBaudRate(autoRate); }, 0);
     EXPECT_EQ(autoRate, 0);
 
