@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "capture/bmp_test_reader.h"
 #include "capture/progress.h"
@@ -25,12 +24,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 DeviceInfo device(uint8_t screenType, uint8_t format, const RGBQUAD* palette = nullptr) {
-    DeviceInfo info{};
-    std::strcpy(info.name, "Test Unit");
-    info.screenType = screenType;
-    info.recordFormat = format;
-    info.palette = palette;
-    return info;
+    return {{"Test Unit", screenType, format, palette, PostProcess::None}};
 }
 
 sim::Screen screen(uint8_t screenType, uint8_t format, uint8_t bitsPerPixel = 8) {

@@ -58,15 +58,11 @@ void resetLink() {
 
 class PacketLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override { resetLink(); }
+    void SetUp() override {
+        resetLink();
+        ASSERT_EQ(serialOpen(1), 1);
+    }
     void TearDown() override { resetLink(); }
-};
-
-// --- Sending -------------------------------------------------------------------
-
-class PacketSendTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_EQ(serialOpen(1), 1); }
     Bytes sent(uint16_t id, const Bytes& payload) {
         fake.device.writes.clear();
         EXPECT_EQ(linkSendPacket(id, payload.data(), static_cast<uint32_t>(payload.size())), 0);
@@ -77,7 +73,9 @@ class PacketSendTest : public ::testing::Test {
     ScopedFakeSerial fake;
 };
 
-TEST_F(PacketSendTest, FramesGoOutByteForByteWithEveryDleDoubled) {
+// --- Sending -------------------------------------------------------------------
+
+TEST_F(PacketLinkTest, FramesGoOutByteForByteWithEveryDleDoubled) {
     for (const ReferenceFrame& v : kReferenceFrames)
         EXPECT_EQ(sent(v.id, v.payload), v.wire) << v.name;
     EXPECT_EQ(sent(0x110A, {}), (Bytes{0x10, 0x0A, 0x00, 0xF6, 0x10, 0x03}))
@@ -87,7 +85,7 @@ TEST_F(PacketSendTest, FramesGoOutByteForByteWithEveryDleDoubled) {
         EXPECT_EQ(sent(69, payload), frameOf(69, payload));
 }
 
-TEST_F(PacketSendTest, NothingIsSentWithoutAPortOrForAnOverlongPayload) {
+TEST_F(PacketLinkTest, NothingIsSentWithoutAPortOrForAnOverlongPayload) {
     fake.device.writes.clear();
     const Bytes payload(256, 0);
     EXPECT_EQ(linkSendPacket(69, payload.data(), 256), -1);
@@ -106,26 +104,29 @@ struct RxCase {
 
 TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
     std::vector<RxCase> cases = {
-        {"doubled size 16",
-         frameOf(0x45, plainPayload(16, 0x40)),
+        // clang-format off
+        {"doubled size 16", frameOf(0x45, plainPayload(16, 0x40)),
          {{0x45, plainPayload(16, 0x40), 1}}},
         {"garbage before the frame",
          {0x00, 0xFF, 0x03, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
          {{6, {0xFC, 0}, 1}}},
         {"wrong checksum", {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBC, 0x10, 0x03}, {{10, {0x39, 0}, 0}}},
-        {"fewer bytes than the size says",
-         {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBB, 0x10, 0x03},
+        {"fewer bytes than the size says", {0x10, 0x0A, 0x03, 0x39, 0x00, 0xBB, 0x10, 0x03},
          {{10, {0x39, 0, 0xBB}, 0}}},
-        {"more bytes than the size says",
-         {0x10, 0x0A, 0x01, 0x39, 0x00, 0xBB, 0x10, 0x03},
+        {"more bytes than the size says", {0x10, 0x0A, 0x01, 0x39, 0x00, 0xBB, 0x10, 0x03},
          {{10, {0x39}, 0}}},
         {"frame cut by a new start",
          {0x10, 0x0A, 0x02, 0x39, 0x10, 0x06, 0x02, 0xFC, 0x00, 0xFC, 0x10, 0x03},
          {{6, {0xFC, 0}, 1}}},
         {"two frames back to back",
-         {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03, 0x10, 0xFF, 0x04, 0xD2, 0x00, 0xFA, 0x00,
-          0x31, 0x10, 0x03},
+         {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03,
+          0x10, 0xFF, 0x04, 0xD2, 0x00, 0xFA, 0x00, 0x31, 0x10, 0x03},
          {{10, {0x39, 0}, 1}, {255, {0xD2, 0, 0xFA, 0}, 1}}},
+        // A frame end with no frame open gives no packet.
+        {"a stray frame end after a whole frame",
+         {0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03, 0x10, 0x03}, {{10, {0x39, 0}, 1}}},
+        {"the tail of a frame cut by a reset", {0x0A, 0x02, 0x39, 0x10, 0x03}, {}},
+        // clang-format on
     };
     for (const ReferenceFrame& v : kReferenceFrames)
         cases.push_back({v.name, v.wire, {{v.id, v.payload, 1}}});
@@ -138,15 +139,7 @@ TEST_F(PacketLinkTest, FramesAreTakenAsTheStateMachineSays) {
     }
 }
 
-TEST_F(PacketLinkTest, DleEtxWithNoFrameOpenIsIgnoredAndAnEmptyQueueGivesNothing) {
-    feed({0x10, 0x0A, 0x02, 0x39, 0x00, 0xBB, 0x10, 0x03});
-    feed({0x10, 0x03});  // a stray frame end after a whole frame
-    ASSERT_EQ(takeOne().id, 10);
-    EXPECT_EQ(linkPacketWaiting(), 0) << "no packet for a frame that never started";
-    feed({0x0A, 0x02, 0x39, 0x10, 0x03});  // the tail of a frame cut by a reset
-    EXPECT_EQ(linkPacketWaiting(), 0);
-    EXPECT_EQ(linkReceiveState(), RxHunt);
-
+TEST_F(PacketLinkTest, AnEmptyQueueGivesNothing) {
     uint8_t buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
     uint16_t id = 0;
     int32_t length = 99;
