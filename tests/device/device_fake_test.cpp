@@ -125,54 +125,6 @@ class DeviceFakeTest : public ::testing::Test {
     std::vector<Answer> answers_;
 };
 
-// --- Identification -------------------------------------------------------------
-
-TEST_F(DeviceFakeTest, QueryCopiesRowsBelow211AndAlwaysWritesTheVersion) {
-    struct Case {
-        uint16_t id, version;
-        const char* text;
-    };
-    const Case cases[] = {{210, 250, "2.50"},   {0, 0, "0.00"},          {166, 5, "0.05"},
-                          {211, 1234, "12.34"}, {4000, 65535, "655.35"}, {65535, 1, "0.01"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        fake.device.writes.clear();
-        answer(kProductQuery, productReply(c.id, c.version));
-        const Query q = query();
-        EXPECT_EQ(q.result, 0);
-        EXPECT_EQ(q.version, c.text);
-        const ProductRecord* row = c.id < 211 ? &ProductCatalogue[c.id] : nullptr;
-        EXPECT_STREQ(q.info.name, row ? row->name : "<Not Connected>");
-        EXPECT_EQ(q.info.screenType, row ? row->screenType : 9);
-        EXPECT_EQ(q.info.recordFormat, row ? row->recordFormat : 9);
-        EXPECT_EQ(q.info.palette, row ? row->palette : nullptr);
-        EXPECT_EQ(q.info.postProcess, row ? row->postProcess : PostProcess::None);
-        EXPECT_EQ(fake.device.writes, std::vector<Bytes>{kProductQuery}) << "once, no ack";
-    }
-}
-
-TEST_F(DeviceFakeTest, QueryTakesEveryPacketAndStaysInsideItsBuffers) {
-    answer(kProductQuery, join({kOtherPacket, productReply(5, 100), frameOf(255, {}),
-                                productReply(7, 200), kOtherPacket}));
-    Query q = query();
-    EXPECT_STREQ(q.info.name, ProductCatalogue[7].name);
-    EXPECT_EQ(q.version, "2.00");
-    EXPECT_EQ(linkPacketWaiting(), 0);
-    // A one-byte reply behind a long packet: nothing of the long one leaks in.
-    answer(kProductQuery, join({frameOf(0x33, Bytes(200, 0x7F)), frameOf(255, {0x05})}));
-    q = query();
-    EXPECT_STREQ(q.info.name, ProductCatalogue[5].name);
-    EXPECT_EQ(q.version, "0.00");
-
-    answer(kProductQuery, productReply(1, 65535));
-    DeviceInfo info{};
-    char version[8];
-    std::memset(version, 'X', sizeof version);
-    ASSERT_EQ(deviceQueryProduct(info, version, 4), 0);
-    EXPECT_STREQ(version, "655");
-    EXPECT_EQ(version[4], 'X') << "nothing written past the size given";
-}
-
 // Each wait gives up after its budget of ticks whose poll read nothing, and
 // the link check asks again at tick 40. Without a port the waits are as long
 // and nothing is sent.
@@ -227,6 +179,54 @@ TEST_F(DeviceFakeTest, ASilentDeviceIsGivenUpOnAfterTheIdleTicksOfEachWait) {
     });
     EXPECT_EQ(query().result, 1);
     EXPECT_EQ(ticks.count(), 500u);
+}
+
+// --- Identification -------------------------------------------------------------
+
+TEST_F(DeviceFakeTest, QueryCopiesRowsBelow211AndAlwaysWritesTheVersion) {
+    struct Case {
+        uint16_t id, version;
+        const char* text;
+    };
+    const Case cases[] = {{210, 250, "2.50"},   {0, 0, "0.00"},          {166, 5, "0.05"},
+                          {211, 1234, "12.34"}, {4000, 65535, "655.35"}, {65535, 1, "0.01"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        fake.device.writes.clear();
+        answer(kProductQuery, productReply(c.id, c.version));
+        const Query q = query();
+        EXPECT_EQ(q.result, 0);
+        EXPECT_EQ(q.version, c.text);
+        const ProductRecord* row = c.id < 211 ? &ProductCatalogue[c.id] : nullptr;
+        EXPECT_STREQ(q.info.name, row ? row->name : "<Not Connected>");
+        EXPECT_EQ(q.info.screenType, row ? row->screenType : 9);
+        EXPECT_EQ(q.info.recordFormat, row ? row->recordFormat : 9);
+        EXPECT_EQ(q.info.palette, row ? row->palette : nullptr);
+        EXPECT_EQ(q.info.postProcess, row ? row->postProcess : PostProcess::None);
+        EXPECT_EQ(fake.device.writes, std::vector<Bytes>{kProductQuery}) << "once, no ack";
+    }
+}
+
+TEST_F(DeviceFakeTest, QueryTakesEveryPacketAndStaysInsideItsBuffers) {
+    answer(kProductQuery, join({kOtherPacket, productReply(5, 100), frameOf(255, {}),
+                                productReply(7, 200), kOtherPacket}));
+    Query q = query();
+    EXPECT_STREQ(q.info.name, ProductCatalogue[7].name);
+    EXPECT_EQ(q.version, "2.00");
+    EXPECT_EQ(linkPacketWaiting(), 0);
+    // A one-byte reply behind a long packet: nothing of the long one leaks in.
+    answer(kProductQuery, join({frameOf(0x33, Bytes(200, 0x7F)), frameOf(255, {0x05})}));
+    q = query();
+    EXPECT_STREQ(q.info.name, ProductCatalogue[5].name);
+    EXPECT_EQ(q.version, "0.00");
+
+    answer(kProductQuery, productReply(1, 65535));
+    DeviceInfo info{};
+    char version[8];
+    std::memset(version, 'X', sizeof version);
+    ASSERT_EQ(deviceQueryProduct(info, version, 4), 0);
+    EXPECT_STREQ(version, "655");
+    EXPECT_EQ(version[4], 'X') << "nothing written past the size given";
 }
 
 // --- Link check -------------------------------------------------------------------
@@ -293,8 +293,6 @@ TEST_F(DeviceFakeTest, ProbingStaysAtTheFirstRateThatAnswers) {
     EXPECT_THAT(sleeps.calls(), ElementsAre(500u, 500u, 500u));
 }
 
-// --- Rate list --------------------------------------------------------------------
-
 TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighestFirst) {
     std::vector<uint32_t> sixty(60);  // 240 bytes: only the first 16 rates are kept
     std::iota(sixty.begin(), sixty.end(), 1000);
@@ -319,8 +317,6 @@ TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighes
         EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kAckList));
     }
 }
-
-// --- Rate change ------------------------------------------------------------------
 
 TEST_F(DeviceFakeTest, AnAgreedChangeMovesThePortToTheBandAndConfirmsTwice) {
     // The reply comes in one burst behind another packet; the rate goes out as given.
@@ -430,8 +426,6 @@ TEST_F(DeviceFakeTest, AChoiceIsAppliedOnlyWhenThePortIsNotAtItAndOutsideOneToSi
     EXPECT_EQ(autoRate, 6);
 }
 
-// --- A screen still coming -------------------------------------------------------------
-
 // A receiver still sending the screen of a stopped capture loses the
 // request. Its records, one every third tick for longer than the 10 s cap,
 // are not the answer, and their idle ticks do not count; 50 quiet ticks after
@@ -476,8 +470,6 @@ TEST_F(DeviceFakeTest, AScreenStillComingIsWaitedOutAndTheRequestSentAgain) {
     EXPECT_EQ(deviceCheckLink(), 1);
     EXPECT_EQ(sentAt.size(), 1u);
 }
-
-// --- Stopping -------------------------------------------------------------------------
 
 TEST_F(DeviceFakeTest, AStopRequestEndsEveryWaitAsIfUnanswered) {
     // A silent device, and the request rising on the third tick of each wait:

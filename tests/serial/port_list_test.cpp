@@ -22,16 +22,10 @@ TEST(PortList, StableNamesFirstThenEachGroupInNaturalOrder) {
     ASSERT_EQ(symlink("../../ttyUSB1", dev.file("serial/by-id/usb-Adapter_B-if00").c_str()), 0);
     ASSERT_EQ(symlink("../../ttyUSB0", dev.file("serial/by-id/usb-Adapter_A-if00").c_str()), 0);
 
-    const std::vector<std::string> expected = {
-        dev.file("serial/by-id/usb-Adapter_A-if00"),
-        dev.file("serial/by-id/usb-Adapter_B-if00"),
-        dev.file("ttyUSB0"),
-        dev.file("ttyUSB1"),
-        dev.file("ttyACM0"),
-        dev.file("ttyS0"),
-        dev.file("ttyS2"),
-        dev.file("ttyS10"),
-    };
+    std::vector<std::string> expected;
+    for (const char* name : {"serial/by-id/usb-Adapter_A-if00", "serial/by-id/usb-Adapter_B-if00",
+                             "ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS0", "ttyS2", "ttyS10"})
+        expected.push_back(dev.file(name));
     EXPECT_EQ(serialListDevicesUnder(dev.path()), expected);
 }
 

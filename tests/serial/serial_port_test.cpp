@@ -61,9 +61,7 @@ TEST(SerialRates, ClassifyAndIndexFollowTheBands) {
     }
 }
 
-TEST(SerialLifecycle, AfterShutdownEveryOperationFailsAndTheErrorFlagsStay) {
-    ScopedSleepRecorder sleeps;
-    ScopedFakeSerial fake;
+TEST_F(SerialPortTest, AfterShutdownEveryOperationFailsAndTheErrorFlagsStay) {
     serialSetRxOverrun(1);
     serialSetTxFull(1);
     serialSetOtherError(1);
