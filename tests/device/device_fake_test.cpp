@@ -296,23 +296,19 @@ TEST_F(DeviceFakeTest, ProbingStaysAtTheFirstRateThatAnswers) {
 TEST_F(DeviceFakeTest, ListIsTakenBehindAnotherPacketAcknowledgedAndSortedHighestFirst) {
     std::vector<uint32_t> sixty(60);  // 240 bytes: only the first 16 rates are kept
     std::iota(sixty.begin(), sixty.end(), 1000);
-    struct Case {
-        Bytes payload;
-        std::vector<uint32_t> sorted;
-    };
-    const Case cases[] = {
+    const std::pair<Bytes, std::vector<uint32_t>> cases[] = {
         {ratePayload({19200, 115200, 9600, 57600, 38400}), {115200, 57600, 38400, 19200, 9600}},
         {join({ratePayload({9600, 19200}), {0xAA, 0xBB}}), {19200, 9600}},
         {ratePayload({0x80000000u, 9600, 0xFFFFFFFFu, 115200, 0x7FFFFFFFu}),
          {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 115200, 9600}},
         {ratePayload(sixty), std::vector<uint32_t>(sixty.rend() - 16, sixty.rend())},
     };
-    for (const Case& c : cases) {
+    for (const auto& [payload, sorted] : cases) {
         fresh();
         // One burst: a pass that took only the first packet would miss the list.
-        answer(kListCommand, join({kOtherPacket, frameOf(252, c.payload)}));
+        answer(kListCommand, join({kOtherPacket, frameOf(252, payload)}));
         EXPECT_EQ(listRates(), 1);
-        EXPECT_EQ(std::vector<uint32_t>(rates, rates + count), c.sorted);
+        EXPECT_EQ(std::vector<uint32_t>(rates, rates + count), sorted);
         EXPECT_EQ(ticks.count(), 1u);
         EXPECT_THAT(fake.device.writes, ElementsAre(kListCommand, kAckList));
     }
