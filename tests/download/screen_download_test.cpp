@@ -243,8 +243,7 @@ TEST_F(Download, SilenceIsCountedFromTheLastRecordThatBroughtSomethingNew) {
         const char* what;
         std::vector<std::pair<uint64_t, Bytes>> late;  // bytes arriving at a tick
         uint8_t error;
-        uint64_t ticks;
-        uint64_t stopAt = 0;
+        uint64_t ticks, stopAt = 0;
     };
     const Case cases[] = {
         // clang-format off
