@@ -149,9 +149,8 @@ TEST(ProductPresets, EveryCapturableProductGetsAPlayableScreenWithItsCatalogueCo
         EXPECT_EQ(sim::validateConfig(c), "");
         const bool capturable = id < 211 && catalogueSupportsCapture(&ProductCatalogue[id]);
         ASSERT_EQ(c.screen.screenType != 0, capturable);
-        if (!capturable) {
+        if (!capturable)
             continue;
-        }
         EXPECT_EQ(c.screen.screenType, ProductCatalogue[id].screenType);
         EXPECT_EQ(c.screen.recordFormat, ProductCatalogue[id].recordFormat);
         // The two enumerations list the same routines in the same order.
