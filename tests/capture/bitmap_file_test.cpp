@@ -223,10 +223,10 @@ class SaveAs : public BitmapFile {
     }
     void TearDown() override { platformSetSaveDialogHook({}); }
     bool save(const DeviceInfo* device = nullptr) {
-        std::string directory = dir.path();
         return bitmapSaveAs(picture.info, picture.pixels, 2, directory, device);
     }
 
+    std::string directory = dir.path();
     std::vector<SaveDialogRequest> requests;
     std::string answer;
     bool accept = true;
@@ -234,15 +234,15 @@ class SaveAs : public BitmapFile {
 };
 
 TEST_F(SaveAs, DialogProposesTheGeneratedNameAndTheFileIsWrittenOnlyWhenAccepted) {
-    std::string directory = dir.path() + "/";
+    directory += "/";
     const DeviceInfo device = deviceNamed("Mk 2/b");
     answer = dir.file("chosen.bmp");
     writeFileBytes(answer, {0xCC});
     accept = false;
-    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    EXPECT_FALSE(save(&device));
     EXPECT_EQ(readFileBytes(answer), std::vector<uint8_t>{0xCC}) << "cancelled";
     accept = true;
-    ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    ASSERT_TRUE(save(&device));
     ASSERT_TRUE(save());
     ASSERT_EQ(requests.size(), 3u);
     const SaveDialogRequest& request = requests[0];
