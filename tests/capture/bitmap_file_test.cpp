@@ -6,12 +6,12 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -180,42 +180,37 @@ TEST_F(BitmapFile, AutoSaveNeverReplacesAFileNorLeavesAnEmptyOne) {
 
     // A process that dies before the finished file has its name leaves no
     // name behind (only its hidden temporary file).
-    const pid_t child = fork();
-    if (child == 0) {
-        fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
-        saveAuto(Picture(4, 4, 8, 16), "Rx");
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_EQ(WEXITSTATUS(status), 3);
-    for (const std::string& file : filesIn(dir.path())) {
-        if (file.front() == '.')
-            std::filesystem::remove(dir.file(file));
-    }
-    EXPECT_EQ(filesIn(dir.path()),
+    EXPECT_EXIT(
+        {
+            fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
+            saveAuto(Picture(4, 4, 8, 16), "Rx");
+        },
+        testing::ExitedWithCode(3), "");
+    std::vector<std::string> names = filesIn(dir.path());
+    std::erase_if(names, [](const std::string& name) { return name.front() == '.'; });
+    EXPECT_EQ(names,
               (std::vector<std::string>{"Rx-01.bmp", "Rx-02.bmp", "Rx-03.bmp", "Rx-04.bmp"}));
 }
 
-// Makes every write beyond `limit` bytes fail with EFBIG for its lifetime.
-class ScopedFileSizeLimit {
-  public:
-    explicit ScopedFileSizeLimit(rlim_t limit) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
+// Puts back what a test changed when the scope ends.
+struct OnScopeExit {
+    std::function<void()> undo;
+    ~OnScopeExit() { undo(); }
 };
+
+// Makes every write beyond `limit` bytes fail with EFBIG until the result goes.
+OnScopeExit limitFileSize(rlim_t limit) {
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved;
+    lowered.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    return {[saved, handler] {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+    }};
+}
 
 class SaveAs : public BitmapFile {
   protected:
@@ -228,10 +223,10 @@ class SaveAs : public BitmapFile {
     }
     void TearDown() override { platformSetSaveDialogHook({}); }
     bool save(const DeviceInfo* device = nullptr) {
-        std::string directory = dir.path();
         return bitmapSaveAs(picture.info, picture.pixels, 2, directory, device);
     }
 
+    std::string directory = dir.path();
     std::vector<SaveDialogRequest> requests;
     std::string answer;
     bool accept = true;
@@ -239,15 +234,15 @@ class SaveAs : public BitmapFile {
 };
 
 TEST_F(SaveAs, DialogProposesTheGeneratedNameAndTheFileIsWrittenOnlyWhenAccepted) {
-    std::string directory = dir.path() + "/";
+    directory += "/";
     const DeviceInfo device = deviceNamed("Mk 2/b");
     answer = dir.file("chosen.bmp");
     writeFileBytes(answer, {0xCC});
     accept = false;
-    EXPECT_FALSE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    EXPECT_FALSE(save(&device));
     EXPECT_EQ(readFileBytes(answer), std::vector<uint8_t>{0xCC}) << "cancelled";
     accept = true;
-    ASSERT_TRUE(bitmapSaveAs(picture.info, picture.pixels, 2, directory, &device));
+    ASSERT_TRUE(save(&device));
     ASSERT_TRUE(save());
     ASSERT_EQ(requests.size(), 3u);
     const SaveDialogRequest& request = requests[0];
@@ -280,7 +275,7 @@ TEST_F(SaveAs, FailuresAreToldAndLeaveWhatWasThere) {
     writeFileBytes(answer, {1, 2, 3});
     picture = Picture(320, 240, 8, 16);
     {
-        ScopedFileSizeLimit limit(1000);
+        const OnScopeExit limit = limitFileSize(1000);
         EXPECT_FALSE(save());
         EXPECT_FALSE(saveAuto(picture, "Z"));
     }
@@ -311,71 +306,36 @@ TEST_F(SaveAs, ASymbolicLinkIsWrittenThroughToItsTarget) {
     EXPECT_EQ(filesIn(dir.file("real")), std::vector<std::string>{"shot.bmp"}) << "no temporary";
 }
 
-// A folder on a file system of its own that holds one file and has room for
-// no other (mounting needs root; elsewhere full() is false).
-class FullFolder {
-  public:
-    explicit FullFolder(const std::string& path) : path_(path) {
-        std::filesystem::create_directory(path);
-        mounted_ = mount("lumagrab-test", path.c_str(), "tmpfs", 0, "size=64k,nr_inodes=2") == 0;
-    }
-    ~FullFolder() {
-        if (mounted_)
-            umount(path_.c_str());
-    }
-    bool full() const { return mounted_; }
-
-  private:
-    std::string path_;
-    bool mounted_ = false;
-};
-
 // A full disk keeps the old file byte for byte: no temporary file can be
 // made, and the file is not written in place instead.
 TEST_F(SaveAs, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
-    FullFolder folder(dir.file("full"));
-    if (!folder.full())
-        GTEST_SKIP() << "no file system of its own could be mounted";
-    answer = dir.file("full/shot.bmp");
+    // A file system of its own that holds one file and has room for no other.
+    const std::string full = dir.file("full");
+    std::filesystem::create_directory(full);
+    if (mount("lumagrab-test", full.c_str(), "tmpfs", 0, "size=64k,nr_inodes=2") != 0)
+        GTEST_SKIP() << "no file system of its own could be mounted (needs root)";
+    const OnScopeExit unmount{[&] { umount(full.c_str()); }};
+    answer = full + "/shot.bmp";
     writeFileBytes(answer, {1, 2, 3});
     EXPECT_FALSE(save());
     EXPECT_EQ(readFileBytes(answer), (std::vector<uint8_t>{1, 2, 3}));
     expectBoxes({"ERROR: Unable to open file " + answer});
 }
 
-// A folder that takes no new file, made so for root too (immutable).
-class LockedFolder {
-  public:
-    explicit LockedFolder(const std::string& path)
-        : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {
-        int flags = 0;
-        locked_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
-                  (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
-    }
-    ~LockedFolder() {
-        int flags = 0;
-        if (locked_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags &= ~FS_IMMUTABLE_FL;
-            ioctl(fd_, FS_IOC_SETFLAGS, &flags);
-        }
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    bool locked() const { return locked_; }
-
-  private:
-    int fd_;
-    bool locked_ = false;
-};
-
 TEST_F(SaveAs, AFolderThatTakesNoNewFileStillHasItsWritableFileWritten) {
     std::filesystem::create_directory(dir.file("locked"));
     answer = dir.file("locked/shot.bmp");
     writeFileBytes(answer, {1, 2});
     {
-        LockedFolder folder(dir.file("locked"));
-        if (!folder.locked())
+        // Immutable, so that not even root can make a file in it.
+        const int fd = open(dir.file("locked").c_str(), O_RDONLY | O_DIRECTORY);
+        const OnScopeExit closeFolder{[fd] { close(fd); }};
+        int flags = 0;  // as they were, put back at the end
+        const bool gotFlags = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        const int locked = flags | FS_IMMUTABLE_FL;
+        if (!gotFlags || ioctl(fd, FS_IOC_SETFLAGS, &locked) != 0)
             GTEST_SKIP() << "this file system cannot lock a folder";
+        const OnScopeExit unlock{[&] { ioctl(fd, FS_IOC_SETFLAGS, &flags); }};
         ASSERT_TRUE(save());
         answer = dir.file("locked/new.bmp");
         EXPECT_FALSE(save()) << "a new file cannot be made there";

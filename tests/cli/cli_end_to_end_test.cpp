@@ -64,9 +64,8 @@ std::string message(DeviceMessage m) {
 std::string valueOf(const std::string& out, const std::string& name) {
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind(name + ": ", 0) == 0) {
+        if (line.rfind(name + ": ", 0) == 0)
             return line.substr(name.size() + 2);
-        }
     }
     return "<missing>";
 }
@@ -102,9 +101,8 @@ void expectSamePicture(const std::string& path, const sim::Picture& shown) {
     EXPECT_EQ(captured.width, shown.width);
     EXPECT_EQ(captured.height, shown.height);
     EXPECT_TRUE(captured.pixels == shown.pixels) << path;
-    for (size_t i = 0; i < shown.palette.size(); ++i) {
+    for (size_t i = 0; i < shown.palette.size(); ++i)
         EXPECT_EQ(captured.palette.at(i), shown.palette[i]) << i;
-    }
 }
 
 // The first capture into a directory takes the first generated name, at
@@ -124,9 +122,8 @@ TEST_F(CliAgainstReceiver, CapturesIntoADirectoryTakeTheNextGeneratedNames) {
     const Outcome r = run(
         {"-p", sim->slavePath(), "-d", shots, "--every", "0.01", "--count", "2", "-q", "capture"});
     ASSERT_EQ(r.exit, ExitDone) << r.err;
-    for (const char* n : {"-02.bmp", "-03.bmp"}) {
+    for (const char* n : {"-02.bmp", "-03.bmp"})
         EXPECT_NE(r.out.find(n), std::string::npos) << r.out;
-    }
     EXPECT_EQ(sim->screensSent(), 3u);
 }
 
@@ -160,9 +157,7 @@ TEST_F(CliAgainstReceiver, QueryFindsTheReceiverAtTheRateItWasLeftAt) {
                       sim->slavePath() + "\nBaud Rate: " + std::to_string(c.receiverRate) + "\n");
         EXPECT_EQ(r.err, "");
         std::set<uint32_t> tried;
-        for (const sim::LoggedPacket& p : sim->packets()) {
-            tried.insert(p.lineRate);
-        }
+        for (const sim::LoggedPacket& p : sim->packets()) tried.insert(p.lineRate);
         EXPECT_EQ(tried, c.ratesTried);
         EXPECT_EQ(settingsRead(store).autoBaudRate, c.rememberedAfter);
     }
@@ -277,9 +272,7 @@ TEST_F(CliAgainstReceiver, UsageErrorsAndHelp) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exit, ExitDone);
     const std::string said[] = {"--simulate", "/dev/ttyUSB0", "kept in the file " + store};
-    for (const std::string& text : said) {
-        EXPECT_NE(help.out.find(text), std::string::npos) << text;
-    }
+    for (const std::string& text : said) EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
 
 // The file's kind follows its extension in any case.

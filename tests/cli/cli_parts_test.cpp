@@ -11,17 +11,13 @@ namespace {
 
 // --- Options -----------------------------------------------------------------
 
-CliParse parse(std::vector<std::string> args, CliOptions& o, std::string& error) {
-    return parseCliArguments(args, o, error);
-}
-
 // The short forms are used end to end; the long forms take "=VALUE" too.
 TEST(CliOptions, LongFormsTakeTheirValueAfterAnEqualsSign) {
     CliOptions o;
     std::string error;
-    ASSERT_EQ(parse({"--port=2", "--baud=57600", "--dir=shots", "--every=2.5", "--count=3",
-                     "--quiet", "capture"},
-                    o, error),
+    ASSERT_EQ(parseCliArguments({"--port=2", "--baud=57600", "--dir=shots", "--every=2.5",
+                                 "--count=3", "--quiet", "capture"},
+                                o, error),
               CliParse::Run)
         << error;
     EXPECT_EQ(o.command, CliCommand::Capture);
@@ -31,13 +27,14 @@ TEST(CliOptions, LongFormsTakeTheirValueAfterAnEqualsSign) {
     EXPECT_DOUBLE_EQ(o.everySeconds, 2.5);
     EXPECT_EQ(o.count, 3u);
     EXPECT_TRUE(o.quiet);
-    ASSERT_EQ(parse({"capture", "--baud=auto", "--output=x.PNG", "--simulate=166"}, o, error),
-              CliParse::Run)
+    ASSERT_EQ(
+        parseCliArguments({"capture", "--baud=auto", "--output=x.PNG", "--simulate=166"}, o, error),
+        CliParse::Run)
         << error;
     EXPECT_EQ(o.baudChoice, 1);
     EXPECT_EQ(o.output, "x.PNG");
     EXPECT_EQ(o.simulate, 166);
-    ASSERT_EQ(parse({"--simulate", "query"}, o, error), CliParse::Run);
+    ASSERT_EQ(parseCliArguments({"--simulate", "query"}, o, error), CliParse::Run);
     EXPECT_TRUE(o.simulate.has_value());
 }
 
@@ -63,14 +60,15 @@ TEST(CliOptions, RefusesWhatCannotBeRun) {
     for (const auto& args : bad) {
         CliOptions o;
         std::string error;
-        EXPECT_EQ(parse(args, o, error), CliParse::Usage) << testing::PrintToString(args);
+        EXPECT_EQ(parseCliArguments(args, o, error), CliParse::Usage)
+            << testing::PrintToString(args);
         EXPECT_FALSE(error.empty()) << testing::PrintToString(args);
     }
     CliOptions o;
     std::string error;
-    EXPECT_EQ(parse({"query", "--help"}, o, error), CliParse::Help);
-    EXPECT_EQ(parse({"/?"}, o, error), CliParse::Help);
-    EXPECT_EQ(parse({"--version"}, o, error), CliParse::Version);
+    EXPECT_EQ(parseCliArguments({"query", "--help"}, o, error), CliParse::Help);
+    EXPECT_EQ(parseCliArguments({"/?"}, o, error), CliParse::Help);
+    EXPECT_EQ(parseCliArguments({"--version"}, o, error), CliParse::Version);
 }
 
 // --- PNG (the pictures themselves are checked end to end) ------------------------

@@ -80,15 +80,6 @@ TEST_F(SettingsStoreTest, FirstRunCreatesTheStoreWithTheDefaultsInTheirTypes) {
     }
 }
 
-TEST_F(SettingsStoreTest, AStoredFlagByteIsSignExtendedAndSavedBackAsItWas) {
-    AppSettings s = loadFrom(
-        {{value::AutoName, regtype::Binary, {0xFF}}, {value::AutoSave, regtype::Binary, {0x80}}});
-    EXPECT_EQ(s.autoName, -1);
-    EXPECT_EQ(s.autoSave, -128);
-    ASSERT_TRUE(settingsSave(s, where()));
-    EXPECT_EQ(stored(value::AutoName), std::vector<uint8_t>{0xFF});
-}
-
 TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeLoadAsDefaults) {
     expectFirstRunValues(loadFrom({
         text(value::CommPort, "2"),
@@ -102,16 +93,23 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeLoadAsDefaults) {
     }));
 }
 
+// A flag byte is sign-extended, and saved back as it was.
 TEST_F(SettingsStoreTest, NumbersKeepTheirLowByteAndThePathEndsAtItsNulOr511Characters) {
     const std::string longest = "/" + std::string(510, 'd');
     const AppSettings s = loadFrom({{value::CommPort, regtype::Dword, {3, 1, 0, 0}},
                                     {value::BaudRate, regtype::Dword, {9, 0, 0, 0}},
                                     {value::AutoBaudRate, regtype::Dword, {0, 0xFF, 0xFF, 0xFF}},
+                                    {value::AutoName, regtype::Binary, {0xFF}},
+                                    {value::AutoSave, regtype::Binary, {0x80}},
                                     text(value::OutputPath, longest)});
     EXPECT_EQ(s.commPort, 3);  // out of range, but kept for the window to report
     EXPECT_EQ(s.baudRate, 9);
     EXPECT_EQ(s.autoBaudRate, 0);
+    EXPECT_EQ(s.autoName, -1);
+    EXPECT_EQ(s.autoSave, -128);
     EXPECT_EQ(s.outputPathText(), longest);
+    ASSERT_TRUE(settingsSave(s, where()));
+    EXPECT_EQ(stored(value::AutoName), std::vector<uint8_t>{0xFF});
     EXPECT_EQ(loadFrom({{value::OutputPath, regtype::String, {'/', 't', 0, 'x'}}}).outputPathText(),
               "/t");
 

@@ -127,19 +127,15 @@ TEST(TestPatterns, UseEveryColourAndChangeWhenTurnedOrMirrored) {
             EXPECT_EQ(std::set<uint8_t>(p.pixels.begin(), p.pixels.end()).size(),
                       static_cast<size_t>(colours));
             // Mirrored, flipped, turned and transposed copies all differ.
-            Picture moved[4] = {p, p, p, p};
-            for (int y = 0; y < side; ++y) {
-                for (int x = 0; x < side; ++x) {
-                    const size_t at = static_cast<size_t>(y) * side + x;
-                    moved[0].pixels[at] = p.at(side - 1 - x, y);
-                    moved[1].pixels[at] = p.at(x, side - 1 - y);
-                    moved[2].pixels[at] = p.at(side - 1 - x, side - 1 - y);
-                    moved[3].pixels[at] = p.at(y, x);
-                }
-            }
-            for (const Picture& m : moved) {
-                EXPECT_NE(m, p);
-            }
+            const auto moved = [&](auto from) {
+                Picture m = p;
+                for (int i = 0; i < side * side; ++i) m.pixels[i] = from(i % side, i / side);
+                return m;
+            };
+            EXPECT_NE(moved([&](int x, int y) { return p.at(side - 1 - x, y); }), p);
+            EXPECT_NE(moved([&](int x, int y) { return p.at(x, side - 1 - y); }), p);
+            EXPECT_NE(moved([&](int x, int y) { return p.at(side - 1 - x, side - 1 - y); }), p);
+            EXPECT_NE(moved([&](int x, int y) { return p.at(y, x); }), p);
         }
     }
 }
@@ -153,9 +149,8 @@ TEST(ProductPresets, EveryCapturableProductGetsAPlayableScreenWithItsCatalogueCo
         EXPECT_EQ(sim::validateConfig(c), "");
         const bool capturable = id < 211 && catalogueSupportsCapture(&ProductCatalogue[id]);
         ASSERT_EQ(c.screen.screenType != 0, capturable);
-        if (!capturable) {
+        if (!capturable)
             continue;
-        }
         EXPECT_EQ(c.screen.screenType, ProductCatalogue[id].screenType);
         EXPECT_EQ(c.screen.recordFormat, ProductCatalogue[id].recordFormat);
         // The two enumerations list the same routines in the same order.

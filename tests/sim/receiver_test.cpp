@@ -60,17 +60,15 @@ struct Session {
         requests.insert(requests.end(), listRates.begin(), listRates.end());
         host.write(requests);
         std::thread closer([&] {
-            if (receiver.waitForScreens(screens + 1, Patience)) {
+            if (receiver.waitForScreens(screens + 1, Patience))
                 host.write(listRates);
-            } else {
+            else
                 receiver.stop();  // a screen that never ends hangs up the line
-            }
         });
         std::vector<Frame> frames = host.readUntil(packet::RateList);
         closer.join();
-        if (!frames.empty()) {
+        if (!frames.empty())
             frames.pop_back();
-        }
         return frames;
     }
 };
@@ -132,12 +130,10 @@ Reassembled reassemble(const sim::Config& c, const std::vector<Frame>& frames) {
             }
         }
     }
-    Bytes palette(format == 4 ? 768 : 0);
-    for (size_t i = 0; i < c.picture.palette.size() && format == 4; ++i) {
-        palette[3 * i] = c.picture.palette[i].blue;
-        palette[3 * i + 1] = c.picture.palette[i].green;
-        palette[3 * i + 2] = c.picture.palette[i].red;
-    }
+    Bytes palette;  // blue, green, red; 256 entries in format 4, none otherwise
+    for (const sim::Rgb& rgb : c.picture.palette)
+        palette.insert(palette.end(), {rgb.blue, rgb.green, rgb.red});
+    palette.resize(format == 4 ? 768 : 0);
     r.intact = r.header && r.raw == encoded.raw && r.palette.size() >= palette.size() &&
                std::equal(palette.begin(), palette.end(), r.palette.begin()) &&
                std::find(present.begin(), present.end(), false) == present.end();
@@ -197,9 +193,8 @@ TEST(VirtualReceiver, RateChangeAnswersAtTheOldRateThenListensOnlyAtTheNew) {
     using Entry = std::tuple<uint8_t, uint8_t, uint32_t, bool>;
     std::vector<Entry> seen;
     const std::vector<sim::LoggedPacket> log = s.receiver.packets();
-    for (const sim::LoggedPacket& p : log) {
+    for (const sim::LoggedPacket& p : log)
         seen.emplace_back(p.id, p.payload.at(0), p.lineRate, p.heard);
-    }
     EXPECT_EQ(seen, (std::vector<Entry>{{packet::RateChangeRequest, 0x00, 9600, true},
                                         {packet::Acknowledge, packet::RateChangeReply, 9600, true},
                                         {packet::Command, command::ListRates, 9600, false},
@@ -246,9 +241,7 @@ TEST(VirtualReceiver, RequestsItIgnoresOrAnswersOtherwise) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Session s(c.config);
-        for (const Bytes& request : c.requests) {
-            s.host.write(request);
-        }
+        for (const Bytes& request : c.requests) s.host.write(request);
         for (uint8_t id : c.answers) {
             const auto answer = s.host.readFrame();
             ASSERT_TRUE(answer);
@@ -264,14 +257,9 @@ TEST(VirtualReceiver, RequestsItIgnoresOrAnswersOtherwise) {
     }
 }
 
-sim::Screen makeScreen(uint8_t type, uint8_t format, uint8_t bpp,
-                       sim::PostProcess post = sim::PostProcess::None) {
-    sim::Screen s;
-    s.screenType = type;
-    s.recordFormat = format;
-    s.bitsPerPixel = bpp;
-    s.postProcess = post;
-    return s;
+using Post = sim::PostProcess;
+sim::Screen makeScreen(uint8_t type, uint8_t format, uint8_t bpp, Post post = Post::None) {
+    return {.screenType = type, .recordFormat = format, .postProcess = post, .bitsPerPixel = bpp};
 }
 
 // What a user can ask of the tool that it cannot play.
@@ -283,10 +271,9 @@ TEST(ReceiverConfig, RefusesWhatCannotBePlayed) {
         sim::Picture picture;
     } screens[] = {
         {"colour beyond a mono screen", makeScreen(1, 1, 1), four},
-        {"split of 2 bytes", makeScreen(2, 2, 4, sim::PostProcess::SplitEvenOddBytes), four},
-        {"crop of a small screen", makeScreen(3, 4, 4, sim::PostProcess::CropWindowSwapNibbles),
-         four},
-        {"clear of a tiny screen", makeScreen(3, 4, 4, sim::PostProcess::ClearLast28Bytes), four},
+        {"split of 2 bytes", makeScreen(2, 2, 4, Post::SplitEvenOddBytes), four},
+        {"crop of a small screen", makeScreen(3, 4, 4, Post::CropWindowSwapNibbles), four},
+        {"clear of a tiny screen", makeScreen(3, 4, 4, Post::ClearLast28Bytes), four},
         {"too wide", makeScreen(1, 1, 1), sim::Picture{5000, 1, Bytes(5000, 0), {}}},
     };
     for (const auto& bad : screens) {
@@ -360,9 +347,8 @@ TEST(ReceiverFaults, GapsAndPacingStillDeliverTheWholeScreenAndHearNothingMeanwh
     Session s(c);
     EXPECT_TRUE(reassemble(c, s.requestScreen()).intact);
     std::vector<std::pair<uint16_t, bool>> commands;
-    for (const sim::LoggedPacket& p : s.receiver.packets()) {
+    for (const sim::LoggedPacket& p : s.receiver.packets())
         commands.emplace_back(sim::wire::getLe16(p.payload.data()), p.heard);
-    }
     EXPECT_EQ(commands, (std::vector<std::pair<uint16_t, bool>>{{command::SendScreen, true},
                                                                 {command::ListRates, false},
                                                                 {command::ListRates, true}}));

@@ -40,9 +40,8 @@ class ScriptedHost {
     void write(const std::vector<uint8_t>& bytes) {
         for (size_t done = 0; done < bytes.size();) {
             const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) {
+            if (n <= 0)
                 return;
-            }
             done += static_cast<size_t>(n);
         }
     }
@@ -63,9 +62,8 @@ class ScriptedHost {
                     return frame;
                 }
             }
-            if (hungUp_ || !fill()) {
+            if (hungUp_ || !fill())
                 return std::nullopt;
-            }
         }
     }
 
@@ -74,9 +72,8 @@ class ScriptedHost {
         std::vector<sim::wire::Frame> frames;
         while (auto frame = readFrame()) {
             frames.push_back(*frame);
-            if (frame->id == id) {
+            if (frame->id == id)
                 return frames;
-            }
         }
         return {};
     }

@@ -14,9 +14,8 @@ std::vector<Frame> decodeAll(const Bytes& stream) {
     std::vector<Frame> frames;
     Frame frame;
     for (uint8_t b : stream) {
-        if (decoder.feed(b, frame)) {
+        if (decoder.feed(b, frame))
             frames.push_back(frame);
-        }
     }
     return frames;
 }
