@@ -6,7 +6,6 @@
 #include <QtWidgets>
 #include <functional>
 #include <map>
-#include <memory>
 
 #include "app/dialog_template.h"
 #include "app/lumagrab_app.h"
@@ -48,17 +47,13 @@ bool saveScreenshot(QWidget* widget, const QString& name) {
 
 // The widget class each kind of control is drawn with.
 const char* classOf(ControlKind kind) {
-    static const std::pair<ControlKind, const char*> classes[] = {
+    static const std::map<ControlKind, const char*> classes = {
         {ControlKind::DefPushButton, "QPushButton"},  {ControlKind::PushButton, "QPushButton"},
         {ControlKind::GroupBox, "QGroupBox"},         {ControlKind::AutoRadio, "QRadioButton"},
         {ControlKind::ProgressBar, "QProgressBar"},   {ControlKind::PathEdit, "QLineEdit"},
         {ControlKind::HistoryView, "QPlainTextEdit"}, {ControlKind::SortedList, "QListWidget"},
         {ControlKind::EditCombo, "QComboBox"}};
-    for (const auto& [k, name] : classes) {
-        if (k == kind)
-            return name;
-    }
-    return "QLabel";
+    return classes.contains(kind) ? classes.at(kind) : "QLabel";
 }
 
 // A button's or label's text, a group box's title.
@@ -120,8 +115,7 @@ class QtFrontEndTest : public QObject {
     void everyDescriptionIsDrawnAsDescribed() {
         for (const DialogTemplate* t : allDialogTemplates()) {
             QDialog dialog;
-            QMenuBar* bar = t->hasMenu ? buildMainMenu(&dialog, [](int) {}) : nullptr;
-            buildDialog(&dialog, *t, bar);
+            buildDialog(&dialog, *t, t->hasMenu ? buildMainMenu(&dialog, [](int) {}) : nullptr);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             const QString mismatch = drawnUnlikeItsDescription(dialog, *t);

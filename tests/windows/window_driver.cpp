@@ -33,6 +33,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iostream>
@@ -98,8 +99,6 @@ std::string textOf(HWND window) {
     return narrow(text);
 }
 
-// --- The program and its windows ---------------------------------------------------
-
 class Driver {
   public:
     ~Driver() {
@@ -110,7 +109,6 @@ class Driver {
         }
     }
 
-    // One command line; returns the answer.
     std::string run(const std::string& line);
 
   private:
@@ -140,11 +138,9 @@ class Driver {
     // Nothing running: every command control on, Download and Exit shown, the
     // progress bar hidden.
     bool idle() const {
-        for (int id : res::kCommandControls) {
-            if (!IsWindowEnabled(control(id)))
-                return false;
-        }
-        return IsWindowVisible(control(res::IDC_DOWNLOAD)) &&
+        return std::ranges::all_of(res::kCommandControls,
+                                   [&](int id) { return IsWindowEnabled(control(id)); }) &&
+               IsWindowVisible(control(res::IDC_DOWNLOAD)) &&
                IsWindowVisible(control(res::ID_CANCEL)) &&
                !IsWindowVisible(control(res::IDC_PROGRESS));
     }
