@@ -42,6 +42,46 @@ void makeReadOnly(const std::string& path) {
                     fs::perm_options::remove);
 }
 
+std::wstring subKeyOf(const std::string& path) {
+    return std::wstring(path.begin() + path.find('\\') + 1, path.end());
+}
+
+// A value as other programs see it: its type and its bytes.
+std::pair<DWORD, std::vector<uint8_t>> rawValue(HKEY root, const std::string& key,
+                                                const wchar_t* name, REGSAM view = 0) {
+    std::vector<uint8_t> data(1024);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegGetValueW(
+            root, subKeyOf(key).c_str(), name,
+            RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0),
+            &type, data.data(), &size) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    data.resize(size);
+    return {type, data};
+}
+
+std::vector<uint8_t> wideBytes(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
+    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
+}
+
+using RegValue = std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>;
+
+// Where an earlier installation, a 32-bit program, left its settings: the
+// machine's key of the same path, in the 32-bit view.
+std::string plantMachineKey(const std::string& userKey, const std::vector<RegValue>& values) {
+    const std::string machineKey = "HKEY_LOCAL_MACHINE" + userKey.substr(userKey.find('\\'));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKeyOf(machineKey).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, type, data] : values)
+        RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return machineKey;
+}
+
 }  // namespace
 
 TEST(Win32FileCommit, WritesWholeReplacesWhatMayBeReplacedAndLeavesNoTemporaryFile) {
@@ -147,50 +187,6 @@ TEST(Win32Serial, PortsAreComNamesAndAProblemSaysWhatHoldsThem) {
 }
 
 // --- The settings in the registry -------------------------------------------------
-
-namespace {
-
-std::wstring subKeyOf(const std::string& path) {
-    return std::wstring(path.begin() + path.find('\\') + 1, path.end());
-}
-
-// A value as other programs see it: its type and its bytes.
-std::pair<DWORD, std::vector<uint8_t>> rawValue(HKEY root, const std::string& key,
-                                                const wchar_t* name, REGSAM view = 0) {
-    std::vector<uint8_t> data(1024);
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(data.size());
-    if (RegGetValueW(
-            root, subKeyOf(key).c_str(), name,
-            RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0),
-            &type, data.data(), &size) != ERROR_SUCCESS)
-        return {REG_NONE, {}};
-    data.resize(size);
-    return {type, data};
-}
-
-std::vector<uint8_t> wideBytes(const std::wstring& text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
-    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
-}
-
-using RegValue = std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>;
-
-// Where an earlier installation, a 32-bit program, left its settings: the
-// machine's key of the same path, in the 32-bit view.
-std::string plantMachineKey(const std::string& userKey, const std::vector<RegValue>& values) {
-    const std::string machineKey = "HKEY_LOCAL_MACHINE" + userKey.substr(userKey.find('\\'));
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKeyOf(machineKey).c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [name, type, data] : values)
-        RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
-    return machineKey;
-}
-
-}  // namespace
 
 // The machine's key is read while the user has none, once, and never written.
 // The user's key then holds its values as regedit shows them: strings in
