@@ -135,8 +135,7 @@ class QtFrontEndTest : public QObject {
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         std::vector<int> expected;
-        for (int id : {res::IDC_DOWNLOAD, res::IDC_QUERY_DEVICE, res::IDC_AUTO_DETECT,
-                       res::IDC_COM1, res::IDC_COM2, res::ID_CANCEL}) {
+        for (int id : res::kCommandControls) {
             findControl<QAbstractButton>(&d, id)->click();
             expected.push_back(id);
         }
