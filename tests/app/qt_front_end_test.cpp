@@ -193,10 +193,8 @@ class QtFrontEndTest : public QObject {
             onNextModal<QMessageBox>([&](QMessageBox* box) {
                 auto* label = box->findChild<QLabel*>("qt_msgbox_label");
                 const QFontMetrics metrics(label->font());
-                int widest = 0;
-                for (const QString& line : text.split('\n'))
-                    widest = std::max(widest, metrics.horizontalAdvance(line));
-                const bool whole = !label->wordWrap() && label->contentsRect().width() >= widest;
+                const bool whole = !label->wordWrap() &&
+                                   label->contentsRect().width() >= metrics.size(0, text).width();
                 seen =
                     QString("%1|%2|%3|%4|%5|%6 lines|%7")
                         .arg(box->text(), box->windowTitle())
