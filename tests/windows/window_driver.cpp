@@ -122,15 +122,20 @@ class Driver {
                     ("cannot start " + program).c_str());
     }
 
-    // A shown top-level window of the program that `wanted` accepts.
-    HWND topWindow(const std::function<bool(HWND)>& wanted) const {
-        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr;) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == process_.dwProcessId && IsWindowVisible(w) && wanted(w))
-                return w;
-        }
-        return nullptr;
+    // A shown top-level window of the program that `wanted` accepts, waited
+    // for up to `ms`; null if none came.
+    HWND topWindow(int ms, const std::function<bool(HWND)>& wanted) const {
+        HWND w = nullptr;
+        waitFor(ms, [&] {
+            while ((w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == process_.dwProcessId && IsWindowVisible(w) && wanted(w))
+                    return true;
+            }
+            return false;
+        });
+        return w;
     }
 
     HWND control(int id) const { return GetDlgItem(window_, id); }
@@ -202,11 +207,8 @@ std::string Driver::run(const std::string& line) {
 
     // The program as a whole: its window and its end.
     if (verb == "window") {
-        const bool shown = waitFor(number, [&] {
-            window_ = topWindow([](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
-            return window_ != nullptr;
-        });
-        return shown ? ok({msSince(started_)}) : "error no window";
+        window_ = topWindow(number, [](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
+        return window_ ? ok({msSince(started_)}) : "error no window";
     }
     if (verb == "exit") {
         if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(number)) != WAIT_OBJECT_0)
@@ -218,13 +220,9 @@ std::string Driver::run(const std::string& line) {
 
     // A box or dialog of the program.
     if (verb == "dialog") {
-        dialog_ = nullptr;
-        const bool found = waitFor(number, [&] {
-            dialog_ = topWindow(
-                [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == rest; });
-            return dialog_ != nullptr;
-        });
-        return done(found, "no such dialog");
+        dialog_ = topWindow(
+            number, [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == rest; });
+        return done(dialog_ != nullptr, "no such dialog");
     }
     if (verb == "message")
         return dialog_ ? message() : "error no dialog";
