@@ -2,25 +2,10 @@
 // control and menu item by its command ID, and its boxes and dialogs show
 // what they are given. What the window does is tested without Qt
 // (tests/window); here only the drawing and the wiring.
-#include <QComboBox>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeView>
 #include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <map>
-#include <memory>
 
 #include "app/dialog_template.h"
 #include "app/lumagrab_app.h"
@@ -40,18 +25,17 @@ namespace {
 template <typename Dialog>
 void onNextModal(std::function<void(Dialog*)> act) {
     auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+    QObject::connect(timer, &QTimer::timeout, [timer, act, tries = 0]() mutable {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            timer->deleteLater();
-            timer->stop();
+        const bool shown = dialog && dialog->isVisible();
+        if (!shown && ++tries <= 500)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (shown)
             act(dialog);
-        } else if (++*tries > 500) {
-            timer->deleteLater();
-            timer->stop();
+        else
             while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-        }
     });
     timer->start(10);
 }
@@ -63,27 +47,19 @@ bool saveScreenshot(QWidget* widget, const QString& name) {
 
 // The widget class each kind of control is drawn with.
 const char* classOf(ControlKind kind) {
-    static const std::pair<ControlKind, const char*> classes[] = {
+    static const std::map<ControlKind, const char*> classes = {
         {ControlKind::DefPushButton, "QPushButton"},  {ControlKind::PushButton, "QPushButton"},
         {ControlKind::GroupBox, "QGroupBox"},         {ControlKind::AutoRadio, "QRadioButton"},
         {ControlKind::ProgressBar, "QProgressBar"},   {ControlKind::PathEdit, "QLineEdit"},
         {ControlKind::HistoryView, "QPlainTextEdit"}, {ControlKind::SortedList, "QListWidget"},
         {ControlKind::EditCombo, "QComboBox"}};
-    for (const auto& [k, name] : classes) {
-        if (k == kind)
-            return name;
-    }
-    return "QLabel";
+    return classes.contains(kind) ? classes.at(kind) : "QLabel";
 }
 
+// A button's or label's text, a group box's title.
 QString captionOf(QWidget* w) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w))
-        return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w))
-        return g->title();
-    return QString();
+    const QVariant title = w->property("title");
+    return (title.isValid() ? title : w->property("text")).toString();
 }
 
 // The first difference between the dialog and its description, or "".
@@ -139,8 +115,7 @@ class QtFrontEndTest : public QObject {
     void everyDescriptionIsDrawnAsDescribed() {
         for (const DialogTemplate* t : allDialogTemplates()) {
             QDialog dialog;
-            QMenuBar* bar = t->hasMenu ? buildMainMenu(&dialog, [](int) {}) : nullptr;
-            buildDialog(&dialog, *t, bar);
+            buildDialog(&dialog, *t, t->hasMenu ? buildMainMenu(&dialog, [](int) {}) : nullptr);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             const QString mismatch = drawnUnlikeItsDescription(dialog, *t);
@@ -153,18 +128,28 @@ class QtFrontEndTest : public QObject {
         }
     }
 
-    void menuBarIsDrawnAsDescribed() {
-        QDialog dialog;
-        QMenuBar* bar = buildMainMenu(&dialog, [](int) {});
-        std::vector<QList<QAction*>> open = {bar->actions()};
-        std::vector<int> at = {0};
+    // The menu bar drawn as described; every control and menu item reaching
+    // its command.
+    void everyControlAndMenuItemReachesItsCommand() {
+        RecordingMainDialog d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        std::vector<int> expected;
+        for (int id : res::kCommandControls) {
+            findControl<QAbstractButton>(&d, id)->click();
+            expected.push_back(id);
+        }
+        QTest::keyClick(&d, Qt::Key_Escape);
+        d.close();
+        expected.insert(expected.end(), {res::ID_CANCEL, res::ID_CANCEL});
+        // The actions of each open menu, and how many of them are seen.
+        std::vector<std::pair<QList<QAction*>, int>> open = {{d.menuBar()->actions(), 0}};
         for (const MenuEntry& entry : mainMenu()) {
             if (entry.kind == MenuEntryKind::EndPopup) {
                 open.pop_back();
-                at.pop_back();
                 continue;
             }
-            QAction* action = open.back().value(at.back()++);
+            QAction* action = open.back().first.value(open.back().second++);
             QVERIFY(action);
             QCOMPARE(action->isSeparator(), entry.kind == MenuEntryKind::Separator);
             if (entry.kind == MenuEntryKind::Separator)
@@ -172,32 +157,12 @@ class QtFrontEndTest : public QObject {
             QCOMPARE(action->text(), QString::fromUtf8(entry.text));
             QCOMPARE(action->isCheckable(), entry.kind == MenuEntryKind::CheckItem);
             if (entry.kind == MenuEntryKind::Popup) {
-                open.push_back(action->menu()->actions());
-                at.push_back(0);
-            } else {
-                QCOMPARE(findMenuItem(bar, entry.id), action);
+                open.push_back({action->menu()->actions(), 0});
+                continue;
             }
-        }
-    }
-
-    void everyControlAndMenuItemReachesItsCommand() {
-        RecordingMainDialog d;
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        std::vector<int> expected;
-        for (int id : {res::IDC_DOWNLOAD, res::IDC_QUERY_DEVICE, res::IDC_AUTO_DETECT,
-                       res::IDC_COM1, res::IDC_COM2, res::ID_CANCEL}) {
-            findControl<QAbstractButton>(&d, id)->click();
-            expected.push_back(id);
-        }
-        QTest::keyClick(&d, Qt::Key_Escape);
-        d.close();
-        expected.insert(expected.end(), {res::ID_CANCEL, res::ID_CANCEL});
-        for (const MenuEntry& entry : mainMenu()) {
-            if (entry.id != 0) {
-                findMenuItem(d.menuBar(), entry.id)->trigger();
-                expected.push_back(entry.id);
-            }
+            QCOMPARE(findMenuItem(d.menuBar(), entry.id), action);
+            action->trigger();
+            expected.push_back(entry.id);
         }
         QCOMPARE(d.forwarded, expected);
         QVERIFY(d.isVisible());  // closing is the behaviour's to decide
@@ -212,8 +177,7 @@ class QtFrontEndTest : public QObject {
     }
 
     // Every line of every device message whole on one line of the box, its
-    // icon, the caption, OK only; the box belongs to the main window even
-    // while another dialog of it is open.
+    // icon, the caption, OK only, the box owned by the main window.
     void messageBoxesKeepTheirLinesWholeAndBelongToTheMainWindow() {
         RecordingMainDialog d;
         d.show();
@@ -226,52 +190,35 @@ class QtFrontEndTest : public QObject {
         for (int m = 0; m < int(DeviceMessage::Count); ++m) {
             const QString text = QString::fromStdString(deviceMessageText(DeviceMessage(m)));
             QString seen;
-            int lines = 0;
-            bool wholeWidth = false;
             onNextModal<QMessageBox>([&](QMessageBox* box) {
                 auto* label = box->findChild<QLabel*>("qt_msgbox_label");
                 const QFontMetrics metrics(label->font());
-                seen = QString("%1|%2|%3|%4|%5")
-                           .arg(box->text(), box->windowTitle())
-                           .arg(box->icon())
-                           .arg(box->parentWidget() == &d)
-                           .arg(box->buttons().size());
-                lines = qRound(double(label->contentsRect().height()) / metrics.lineSpacing());
-                int widest = 0;
-                for (const QString& line : text.split('\n'))
-                    widest = std::max(widest, metrics.horizontalAdvance(line));
-                wholeWidth = !label->wordWrap() && label->contentsRect().width() >= widest;
+                const bool whole = !label->wordWrap() &&
+                                   label->contentsRect().width() >= metrics.size(0, text).width();
+                seen =
+                    QString("%1|%2|%3|%4|%5|%6 lines|%7")
+                        .arg(box->text(), box->windowTitle())
+                        .arg(box->icon())
+                        .arg(box->parentWidget() == &d)
+                        .arg(box->buttons().size())
+                        .arg(qRound(double(label->contentsRect().height()) / metrics.lineSpacing()))
+                        .arg(whole ? "whole" : "cut");
                 box->button(QMessageBox::Ok)->click();
             });
             const uint32_t style = deviceMessageStyle(DeviceMessage(m));
             QCOMPARE(d.showMessage(text.toStdString(), kMessageCaption, style), msgbox::IdOk);
-            QCOMPARE(seen, QString("%1|GPS Lumagrab|%2|1|1").arg(text).arg(iconOf.at(style)));
-            QCOMPARE(lines, int(text.count('\n')) + 1);
-            QVERIFY(wholeWidth);
+            QCOMPARE(seen, QString("%1|GPS Lumagrab|%2|1|1|%3 lines|whole")
+                               .arg(text)
+                               .arg(iconOf.at(style))
+                               .arg(text.count('\n') + 1));
         }
-
-        bool ownedByWindow = false;
-        onNextModal<QDialog>([&](QDialog* about) {
-            onNextModal<QMessageBox>([&](QMessageBox* box) {
-                ownedByWindow = box->parentWidget() == &d;
-                box->button(QMessageBox::Ok)->click();
-            });
-            d.showMessage("Over another dialog", kMessageCaption, msgbox::IconStop);
-            about->reject();
-        });
-        d.showAbout("Version 1.0.0:\t(05-14-2024)\r\n");
-        QVERIFY(ownedByWindow);
     }
 
     void saveDialogOffersTheRequestAndShowsEachFilesDetails() {
         TempDir dir;
         RecordingMainDialog d;
-        SaveDialogRequest request;
-        request.title = "Save Screen";
+        SaveDialogRequest request{"Save Screen", {}, dir.path(), "Ostrel 560-01.bmp", "bmp"};
         request.filters = {{"Bitmap Files (*.bmp)", "*.bmp"}, {"All Files (*.*)", "*.*"}};
-        request.initialDirectory = dir.path();
-        request.fileName = "Ostrel 560-01.bmp";
-        request.defaultExtension = "bmp";
         request.overwritePrompt = true;
         std::string chosen = "untouched";
         onNextModal<QFileDialog>([](QFileDialog* f) { f->reject(); });
@@ -365,12 +312,13 @@ class QtFrontEndTest : public QObject {
     }
 
     // The history shown from its first line, Enter kept by the field; the
-    // product lines as given.
+    // product lines as given. A message box shown meanwhile still belongs to
+    // the main window.
     void helpDialogsShowWhatTheyAreGiven() {
         RecordingMainDialog d;
-        const std::string history = "Version 2.0.0:\t(01-02-2025)\r\nNew.\r\n";
         QString shown;
         bool stayedOpen = false;
+        bool messageOwnedByWindow = false;
         onNextModal<QDialog>([&](QDialog* about) {
             auto* view = findControl<QPlainTextEdit>(about, res::IDC_HISTORY);
             shown = view->toPlainText();
@@ -379,11 +327,16 @@ class QtFrontEndTest : public QObject {
             view->setFocus();
             QTest::keyClick(view, Qt::Key_Return);
             stayedOpen = about->isVisible();
+            onNextModal<QMessageBox>([&](QMessageBox* box) {
+                messageOwnedByWindow = box->parentWidget() == &d;
+                box->button(QMessageBox::Ok)->click();
+            });
+            d.showMessage("Over another dialog", kMessageCaption, msgbox::IconStop);
             about->accept();
         });
-        d.showAbout(history);
+        d.showAbout("Version 2.0.0:\t(01-02-2025)\r\nNew.\r\n");
         QCOMPARE(shown, QString("Version 2.0.0:\t(01-02-2025)\nNew.\n"));
-        QVERIFY(stayedOpen);
+        QVERIFY(stayedOpen && messageOwnedByWindow);
 
         QStringList listed;
         onNextModal<QDialog>([&](QDialog* help) {

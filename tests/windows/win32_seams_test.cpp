@@ -34,14 +34,52 @@ std::string textOf(const std::string& path) {
 }
 
 size_t entriesIn(const std::string& directory) {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++count;
-    return count;
+    return std::distance(fs::directory_iterator(directory), fs::directory_iterator());
 }
 
 void makeReadOnly(const std::string& path) {
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
+}
+
+std::wstring subKeyOf(const std::string& path) {
+    return std::wstring(path.begin() + path.find('\\') + 1, path.end());
+}
+
+// A value as other programs see it: its type and its bytes.
+std::pair<DWORD, std::vector<uint8_t>> rawValue(HKEY root, const std::string& key,
+                                                const wchar_t* name, REGSAM view = 0) {
+    std::vector<uint8_t> data(1024);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegGetValueW(
+            root, subKeyOf(key).c_str(), name,
+            RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0),
+            &type, data.data(), &size) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    data.resize(size);
+    return {type, data};
+}
+
+std::vector<uint8_t> wideBytes(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
+    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
+}
+
+using RegValue = std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>;
+
+// Where an earlier installation, a 32-bit program, left its settings: the
+// machine's key of the same path, in the 32-bit view.
+std::string plantMachineKey(const std::string& userKey, const std::vector<RegValue>& values) {
+    const std::string machineKey = "HKEY_LOCAL_MACHINE" + userKey.substr(userKey.find('\\'));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKeyOf(machineKey).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, type, data] : values)
+        RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return machineKey;
 }
 
 }  // namespace
@@ -111,28 +149,14 @@ TEST(Win32FileCommit, RefusesWhatTheWriterCouldNotWriteBeforeAnyWork) {
     writeFileBytes(dir.file("locked.bmp"), {1});
     makeReadOnly(dir.file("locked.bmp"));
     fs::create_directory(dir.file("folder"));
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {dir.file("new.bmp"), true},
-        {dir.file("plain.bmp"), true},
-        {dir.file("COM10.bmp"), true},
-        {dir.file("console.png"), true},
-        {dir.file("locked.bmp"), false},
-        {dir.file("folder"), false},
-        {dir.file("missing\\new.bmp"), false},
-        {"a:b.bmp", false},
-        {dir.file("a:b.bmp"), false},
-        {dir.file("CON.bmp"), false},
-        {dir.file("nul"), false},
-        {dir.file("Com1 .png"), false},
-        {dir.file("lpt9.bmp"), false},
-        {dir.file("CONOUT$"), false},
-        {dir.file("name."), false},
-        {dir.file("name "), false},
-    };
-    for (const auto& [path, writable] : cases) EXPECT_EQ(fileCanWrite(path), writable) << path;
-    for (char c : std::string("<>\"|?*\x01")) {
+    for (const char* name : {"new.bmp", "plain.bmp", "COM10.bmp", "console.png"})
+        EXPECT_TRUE(fileCanWrite(dir.file(name))) << name;
+    for (const char* name : {"locked.bmp", "folder", "missing\\new.bmp", "a:b.bmp", "CON.bmp",
+                             "nul", "Com1 .png", "lpt9.bmp", "CONOUT$", "name.", "name "})
+        EXPECT_FALSE(fileCanWrite(dir.file(name))) << name;
+    EXPECT_FALSE(fileCanWrite("a:b.bmp")) << "on drive A:";
+    for (char c : std::string("<>\"|?*\x01"))
         EXPECT_FALSE(fileCanWrite(dir.file(std::string("x") + c + "y.bmp"))) << int(c);
-    }
 }
 
 TEST(Win32FileCommit, GeneratedNamesAreJoinedWithABackslash) {
@@ -151,12 +175,12 @@ TEST(Win32Serial, PortsAreComNamesAndAProblemSaysWhatHoldsThem) {
     EXPECT_EQ(systemDefaultPortDevice(2), "COM2");
     EXPECT_EQ(systemDefaultPortDevice(3), "");
 
-    int error = 0;
-    EXPECT_FALSE(serialCanOpen("COM199", error)) << "needs the \\\\.\\ form to be named at all";
-    EXPECT_EQ(error, ENOENT);
-    error = 0;
-    EXPECT_FALSE(serialCanOpen("no such port", error));
-    EXPECT_EQ(error, ENOENT);
+    // COM199 needs the \\.\ form to be named at all.
+    for (const char* port : {"COM199", "no such port"}) {
+        int error = 0;
+        EXPECT_FALSE(serialCanOpen(port, error)) << port;
+        EXPECT_EQ(error, ENOENT) << port;
+    }
     const std::string busy = serialOpenProblem("COM3", EBUSY);
     EXPECT_EQ(busy.rfind("Cannot open COM3: the port is busy, held by another program", 0), 0u);
     EXPECT_EQ(busy.find("ModemManager"), std::string::npos) << "a Linux daemon";
@@ -164,61 +188,15 @@ TEST(Win32Serial, PortsAreComNamesAndAProblemSaysWhatHoldsThem) {
 
 // --- The settings in the registry -------------------------------------------------
 
-namespace {
-
-std::wstring subKeyOf(const std::string& path) {
-    return std::wstring(path.begin() + path.find('\\') + 1, path.end());
-}
-
-// A value as other programs see it: its type and its bytes.
-std::pair<DWORD, std::vector<uint8_t>> rawValue(HKEY root, const std::string& key,
-                                                const wchar_t* name, REGSAM view = 0) {
-    std::vector<uint8_t> data(1024);
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(data.size());
-    if (RegGetValueW(
-            root, subKeyOf(key).c_str(), name,
-            RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0),
-            &type, data.data(), &size) != ERROR_SUCCESS) {
-        return {REG_NONE, {}};
-    }
-    data.resize(size);
-    return {type, data};
-}
-
-std::vector<uint8_t> wideBytes(const std::wstring& text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
-    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
-}
-
-// Where an earlier installation, a 32-bit program, left its settings: the
-// machine's key of the same path, in the 32-bit view.
-std::string plantMachineKey(
-    const std::string& userKey,
-    std::initializer_list<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> values) {
-    const std::string machineKey = "HKEY_LOCAL_MACHINE" + userKey.substr(userKey.find('\\'));
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKeyOf(machineKey).c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [name, type, data] : values) {
-        RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
-    }
-    RegCloseKey(key);
-    return machineKey;
-}
-
-}  // namespace
-
 // The machine's key is read while the user has none, once, and never written.
 // The user's key then holds its values as regedit shows them: strings in
 // UTF-16 with their NUL (the types of all are the settings tests').
 TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlone) {
     ScratchSettings scratch;
-    const std::string machineKey =
-        plantMachineKey(scratch.location(), {{L"CommPort", REG_DWORD, {2, 0, 0, 0}},
-                                             {L"OutputPath", REG_SZ, wideBytes(L"D:\\OLD")},
-                                             {L"AutoSave", REG_BINARY, {0xFF}}});
+    const std::vector<RegValue> old = {{L"CommPort", REG_DWORD, {2, 0, 0, 0}},
+                                       {L"OutputPath", REG_SZ, wideBytes(L"D:\\OLD")},
+                                       {L"AutoSave", REG_BINARY, {0xFF}}};
+    const std::string machineKey = plantMachineKey(scratch.location(), old);
     EXPECT_EQ(settingsRead(scratch.location()).commPort, 2);
     EXPECT_TRUE(settingsOpenStore(scratch.location())->keyCreatedNow()) << "reading wrote nothing";
 
@@ -228,15 +206,9 @@ TEST(Win32Settings, AnEarlierInstallationsValuesAreTakenOverOnceAndItsKeyLeftAlo
     EXPECT_EQ(s.outputPathText(), "D:\\OLD");
     EXPECT_EQ(s.autoSave, -1);
     EXPECT_EQ(s.baudRate, 1) << "what the old key lacks has its first-run value";
-    const std::vector<std::tuple<const wchar_t*, DWORD, std::vector<uint8_t>>> expected = {
-        {L"OutputPath", REG_SZ, wideBytes(L"D:\\OLD")},
-        {L"CommPort", REG_DWORD, {2, 0, 0, 0}},
-        {L"AutoSave", REG_BINARY, {0xFF}},
-    };
-    for (const auto& [name, type, data] : expected) {
-        const auto [storedType, storedData] = rawValue(HKEY_CURRENT_USER, scratch.location(), name);
-        EXPECT_EQ(storedType, type) << testing::PrintToString(std::wstring(name));
-        EXPECT_EQ(storedData, data) << testing::PrintToString(std::wstring(name));
+    for (const auto& [name, type, data] : old) {
+        EXPECT_EQ(rawValue(HKEY_CURRENT_USER, scratch.location(), name), std::make_pair(type, data))
+            << testing::PrintToString(std::wstring(name));
     }
 
     s.commPort = 1;

@@ -35,6 +35,12 @@ std::string expectedClass(ControlKind kind) {
     return atoms[cls.atom - 0x80];
 }
 
+// Dialog units in pixels, each converted on its own as the dialog manager does.
+RECT inPixels(HWND dialog, RECT units) {
+    MapDialogRect(dialog, &units);
+    return units;
+}
+
 // The first difference between the dialog and its description, or "".
 std::string drawnUnlikeItsDescription(HWND dialog, const DialogTemplate& t) {
     if (windowText(dialog) != t.caption)
@@ -44,8 +50,7 @@ std::string drawnUnlikeItsDescription(HWND dialog, const DialogTemplate& t) {
         return "a sizing frame, or a minimise or maximise box";
     if (!(style & WS_SYSMENU))
         return "no close box";
-    RECT client = {0, 0, t.width, t.height};
-    MapDialogRect(dialog, &client);
+    const RECT client = inPixels(dialog, {0, 0, t.width, t.height});
     RECT actual;
     GetClientRect(dialog, &actual);
     if (actual.right != client.right || actual.bottom != client.bottom)
@@ -61,10 +66,7 @@ std::string drawnUnlikeItsDescription(HWND dialog, const DialogTemplate& t) {
             return where + className(control);
         if (c.kind != ControlKind::EditCombo && windowText(control) != c.caption)
             return where + windowText(control);
-        // Place and width in pixels, each converted on its own as the
-        // dialog manager does.
-        RECT place = {c.x, c.y, c.width, c.height};
-        MapDialogRect(dialog, &place);
+        const RECT place = inPixels(dialog, {c.x, c.y, c.width, c.height});  // place and width
         RECT drawn;
         GetWindowRect(control, &drawn);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&drawn), 2);
@@ -100,6 +102,23 @@ class RecordingEvents : public MainDialogEvents {
     void OnDestroy() override {}
     void RunPosted() override {}
 };
+
+// The icon of the message box "Icons", read from a timer that runs in the
+// box's modal loop, which then ends the box.
+HICON gIconShown = nullptr;
+
+void CALLBACK readIconAndClose(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(nullptr, L"Icons");
+    if (!box)
+        return;
+    KillTimer(nullptr, timer);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (className(child) == "Static" && IsWindowVisible(child) &&
+            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            gIconShown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
 
 // The system's control classes the dialogs use, registered as the program does.
 class Win32Window : public ::testing::Test {
@@ -170,27 +189,6 @@ TEST_F(Win32Window, TheMainWindowIsDrawnAndEveryControlAndMenuItemReachesItsComm
     EXPECT_EQ(mismatch, "");
     EXPECT_EQ(events.commands, expected);
 }
-
-namespace {
-
-// The icon of the message box "Icons", read from a timer that runs in the
-// box's modal loop, which then ends the box.
-HICON gIconShown = nullptr;
-
-void CALLBACK readIconAndClose(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowW(nullptr, L"Icons");
-    if (!box)
-        return;
-    KillTimer(nullptr, timer);
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (className(child) == "Static" && IsWindowVisible(child) &&
-            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            gIconShown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-    }
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-}
-
-}  // namespace
 
 // Each style's box shows the system's own icon, or none.
 TEST_F(Win32Window, AMessageBoxShowsTheIconOfItsStyle) {

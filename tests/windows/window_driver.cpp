@@ -1,9 +1,8 @@
-// window_driver.exe: drives lumagrab.exe for tests/windows/run-wine-window-tests
-// as a user would, with window messages, and reads back what the user sees.
-// It starts the program, then reads one command per line on standard input
-// and answers each with one line on standard output, "ok[ RESULT]" or
-// "error WHY", so that a whole scenario runs in one Wine process (Wine's
-// start costs about a second a process).
+// window_driver.exe: works lumagrab.exe for tests/windows/run-wine-window-tests as
+// a user would, by window messages, and reads back what the user sees. It
+// starts the program, then answers each command line on standard input with
+// one line, "ok[ RESULT]" or "error WHY", so that a whole scenario runs in one
+// Wine process (Wine's start costs about a second a process).
 //
 // "The window" is the program's main window (its only window without an
 // owner); "the dialog" is the box or dialog last found by `dialog`. IDs are
@@ -18,15 +17,13 @@
 //   syscommand ID     WM_SYSCOMMAND (16: the system menu's About; 61536: the close box)
 //   idle MS           wait until the commands are on and Download is shown
 //   busy MS           wait until the progress bar is shown
-//   probe ID MS       press button ID and time the window's answers (WM_NULL
-//                     every 10 ms) until its command has run, or with ID 0 for
-//                     MS: "ok LONGEST-GAP ITS-END-MS MS-TAKEN"
+//   probe ID MS       press button ID, time the window's answers to WM_NULL every
+//                     10 ms until its command has run (ID 0: for MS), and answer
+//                     "ok LONGEST-GAP ITS-END-MS MS-TAKEN"
 //   dialog MS TITLE   wait for a box or dialog of the program with this caption
-//   message           the text of the dialog as a message box (its icon is
-//                     win32_window_test.cpp's)
+//   message           the text of the dialog as a message box (the icon: win32_window_test)
 //   dtext ID          the text of a control of the dialog
-//   dpress ID         press a button of the dialog (WM_COMMAND) and wait up
-//                     to 5 s for the dialog to close
+//   dpress ID         press a button of the dialog, wait up to 5 s for it to close
 //   exit MS           wait for the program to end: "ok EXIT-CODE"
 //
 // Messages are posted, never sent, where the program may answer with a modal
@@ -36,12 +33,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "platform/wide_text_win32.h"
 #include "window/resource_ids.h"
@@ -57,13 +54,19 @@ double msSince(Clock::time_point start) {
 // Polls `done` every 10 ms for up to `ms`.
 bool waitFor(int ms, const std::function<bool()>& done) {
     const auto start = Clock::now();
-    for (;;) {
-        if (done())
-            return true;
+    while (!done()) {
         if (msSince(start) > ms)
             return false;
         Sleep(10);
     }
+    return true;
+}
+
+// "ok" and the numbers, whole.
+std::string ok(std::initializer_list<double> numbers) {
+    std::string answer = "ok";
+    for (double n : numbers) answer += ' ' + std::to_string(static_cast<long long>(n));
+    return answer;
 }
 
 std::string done(bool ok, const char* otherwise) {
@@ -96,8 +99,6 @@ std::string textOf(HWND window) {
     return narrow(text);
 }
 
-// --- The program and its windows ---------------------------------------------------
-
 class Driver {
   public:
     ~Driver() {
@@ -108,27 +109,83 @@ class Driver {
         }
     }
 
-    // One command line; returns the answer.
     std::string run(const std::string& line);
 
   private:
-    // VERB NUMBER REST: most commands take a number, a few text after it.
-    struct Command {
-        std::string verb;
-        int number = 0;
-        std::string rest;
-    };
-    // Each answers the commands of its group, and "" to others.
-    std::string programCommand(const Command& c);
-    std::string dialogCommand(const Command& c);
-    std::string windowCommand(const Command& c);
+    std::string start(const std::string& program) {
+        std::wstring commandLine = L"\"" + widen(program) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        started_ = Clock::now();
+        return done(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process_),
+                    ("cannot start " + program).c_str());
+    }
 
-    std::string start(const std::string& program);
-    HWND topWindow(const std::function<bool(HWND)>& wanted) const;
+    // A shown top-level window of the program that `wanted` accepts, waited
+    // for up to `ms`; null if none came.
+    HWND topWindow(int ms, const std::function<bool(HWND)>& wanted) const {
+        HWND w = nullptr;
+        waitFor(ms, [&] {
+            while ((w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == process_.dwProcessId && IsWindowVisible(w) && wanted(w))
+                    return true;
+            }
+            return false;
+        });
+        return w;
+    }
+
     HWND control(int id) const { return GetDlgItem(window_, id); }
-    bool idle() const;
-    std::string probe(int id, int ms);
-    std::string message() const;
+
+    // Nothing running: every command control on, Download and Exit shown, the
+    // progress bar hidden.
+    bool idle() const {
+        return std::ranges::all_of(res::kCommandControls,
+                                   [&](int id) { return IsWindowEnabled(control(id)); }) &&
+               IsWindowVisible(control(res::IDC_DOWNLOAD)) &&
+               IsWindowVisible(control(res::ID_CANCEL)) &&
+               !IsWindowVisible(control(res::IDC_PROGRESS));
+    }
+
+    std::string probe(int id, int ms) {
+        const auto start = Clock::now();
+        if (id != 0)
+            PostMessageW(control(id), BM_CLICK, 0, 0);
+        auto lastAnswer = start;
+        double longestGap = 0;
+        double longestAt = 0;
+        for (bool seenBusy = false;; Sleep(10)) {
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(ms),
+                                &ignored);
+            if (msSince(lastAnswer) > longestGap) {
+                longestGap = msSince(lastAnswer);
+                longestAt = msSince(start);
+            }
+            lastAnswer = Clock::now();
+            seenBusy = seenBusy || !idle();
+            if (id != 0 ? seenBusy && idle() : msSince(start) >= ms)
+                return ok({longestGap, longestAt, msSince(start)});
+            if (msSince(start) >= ms)
+                return "error still busy";
+        }
+    }
+
+    // The text of a message box: its Static control that is not its icon.
+    std::string message() const {
+        for (HWND child = GetWindow(dialog_, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t name[16] = {};
+            GetClassNameW(child, name, 16);
+            if (lstrcmpiW(name, L"Static") == 0 &&
+                (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                return "ok " + escaped(textOf(child));
+        }
+        return "error not a message box";
+    }
 
     PROCESS_INFORMATION process_{};
     Clock::time_point started_;
@@ -136,177 +193,77 @@ class Driver {
     HWND dialog_ = nullptr;
 };
 
-std::string Driver::start(const std::string& program) {
-    std::wstring commandLine = L"\"" + widen(program) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    started_ = Clock::now();
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_))
-        return "error cannot start " + program;
-    return "ok";
-}
-
-// A shown top-level window of the program that `wanted` accepts.
-HWND Driver::topWindow(const std::function<bool(HWND)>& wanted) const {
-    struct Search {
-        DWORD process;
-        const std::function<bool(HWND)>& wanted;
-        HWND found = nullptr;
-    } search{process_.dwProcessId, wanted};
-    EnumWindows(
-        [](HWND w, LPARAM data) {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner != s.process || !IsWindowVisible(w) || !s.wanted(w))
-                return TRUE;
-            s.found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Nothing running: every command control on, Download and Exit shown, the
-// progress bar hidden.
-bool Driver::idle() const {
-    for (int id : res::kCommandControls) {
-        if (!IsWindowEnabled(control(id)))
-            return false;
-    }
-    return IsWindowVisible(control(res::IDC_DOWNLOAD)) &&
-           IsWindowVisible(control(res::ID_CANCEL)) && !IsWindowVisible(control(res::IDC_PROGRESS));
-}
-
-std::string Driver::probe(int id, int ms) {
-    const auto start = Clock::now();
-    if (id != 0)
-        PostMessageW(control(id), BM_CLICK, 0, 0);
-    auto lastAnswer = start;
-    double longestGap = 0;
-    double longestAt = 0;
-    bool seenBusy = false;
-    for (;;) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(ms), &ignored);
-        if (msSince(lastAnswer) > longestGap) {
-            longestGap = msSince(lastAnswer);
-            longestAt = msSince(start);
-        }
-        lastAnswer = Clock::now();
-        seenBusy = seenBusy || !idle();
-        const bool ran = id != 0 && seenBusy && idle();
-        if (ran || (id == 0 && msSince(start) >= ms)) {
-            std::ostringstream answer;
-            answer << "ok " << static_cast<int>(longestGap) << ' ' << static_cast<int>(longestAt)
-                   << ' ' << static_cast<int>(msSince(start));
-            return answer.str();
-        }
-        if (msSince(start) >= ms)
-            return "error still busy";
-        Sleep(10);
-    }
-}
-
-// The text of a message box: its Static control that is not its icon.
-std::string Driver::message() const {
-    for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t name[16] = {};
-        GetClassNameW(child, name, 16);
-        if (lstrcmpiW(name, L"Static") == 0 &&
-            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
-            return "ok " + escaped(textOf(child));
-    }
-    return "error not a message box";
-}
-
+// VERB NUMBER REST: most commands take an ID or a time, a few text after it.
 std::string Driver::run(const std::string& line) {
-    Command c;
     std::istringstream in(line);
-    in >> c.verb >> c.number;
-    std::getline(in >> std::ws, c.rest);
-    if (c.verb == "start")
+    std::string verb, rest;
+    int number = 0;
+    in >> verb >> number;
+    std::getline(in >> std::ws, rest);
+    if (verb == "start")
         return start(line.substr(line.find(' ') + 1));
     if (!process_.hProcess)
         return "error nothing started";
-    if (std::string answer = programCommand(c); !answer.empty())
-        return answer;
-    if (std::string answer = dialogCommand(c); !answer.empty())
-        return answer;
-    return window_ ? windowCommand(c) : "error no window yet";
-}
 
-// The program as a whole: its window and its end.
-std::string Driver::programCommand(const Command& c) {
-    if (c.verb == "window") {
-        const bool shown = waitFor(c.number, [&] {
-            window_ = topWindow([](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
-            return window_ != nullptr;
-        });
-        return shown ? "ok " + std::to_string(static_cast<int>(msSince(started_)))
-                     : "error no window";
+    // The program as a whole: its window and its end.
+    if (verb == "window") {
+        window_ = topWindow(number, [](HWND w) { return GetWindow(w, GW_OWNER) == nullptr; });
+        return window_ ? ok({msSince(started_)}) : "error no window";
     }
-    if (c.verb == "exit") {
-        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(c.number)) != WAIT_OBJECT_0)
+    if (verb == "exit") {
+        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(number)) != WAIT_OBJECT_0)
             return "error still running";
         DWORD code = 0;
         GetExitCodeProcess(process_.hProcess, &code);
-        return "ok " + std::to_string(code);
+        return ok({double(code)});
     }
-    return {};
-}
 
-std::string Driver::dialogCommand(const Command& c) {
-    if (c.verb == "dialog") {
-        dialog_ = nullptr;
-        const bool found = waitFor(c.number, [&] {
-            dialog_ = topWindow(
-                [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == c.rest; });
-            return dialog_ != nullptr;
-        });
-        return done(found, "no such dialog");
+    // A box or dialog of the program.
+    if (verb == "dialog") {
+        dialog_ = topWindow(
+            number, [&](HWND w) { return GetWindow(w, GW_OWNER) != nullptr && textOf(w) == rest; });
+        return done(dialog_ != nullptr, "no such dialog");
     }
-    if (c.verb == "message")
+    if (verb == "message")
         return dialog_ ? message() : "error no dialog";
-    if (c.verb == "dtext")
-        return "ok " + escaped(textOf(GetDlgItem(dialog_, c.number)));
-    if (c.verb == "dpress") {
-        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(c.number, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, c.number)));
+    if (verb == "dtext")
+        return "ok " + escaped(textOf(GetDlgItem(dialog_, number)));
+    if (verb == "dpress") {
+        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, number)));
         return done(waitFor(5000, [&] { return !IsWindow(dialog_); }), "still open");
     }
-    return {};
-}
 
-std::string Driver::windowCommand(const Command& c) {
-    const HWND item = control(c.number);
-    std::istringstream rest(c.rest);
+    // The window and its controls.
+    if (!window_)
+        return "error no window yet";
+    const HWND item = control(number);
+    std::istringstream restIn(rest);
     int ms = 0;
-    rest >> ms;  // until, probe
-    if (c.verb == "text")
+    restIn >> ms;  // until, probe
+    if (verb == "text")
         return "ok " + escaped(textOf(item));
-    if (c.verb == "until") {
+    if (verb == "until") {
         std::string text, shown;
-        std::getline(rest >> std::ws, text);
+        std::getline(restIn >> std::ws, text);
         const bool seen = waitFor(ms, [&] { return (shown = textOf(item)) == text; });
         return seen ? "ok" : "error it shows " + escaped(shown);
     }
-    if (c.verb == "click")
+    if (verb == "click")
         return done(PostMessageW(item, BM_CLICK, 0, 0), "no such control");
-    if (c.verb == "command")
-        return done(PostMessageW(window_, WM_COMMAND, MAKEWPARAM(c.number, 0), 0), "not posted");
-    if (c.verb == "syscommand")
-        return done(PostMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(c.number), 0),
+    if (verb == "command")
+        return done(PostMessageW(window_, WM_COMMAND, MAKEWPARAM(number, 0), 0), "not posted");
+    if (verb == "syscommand")
+        return done(PostMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(number), 0),
                     "not posted");
-    if (c.verb == "idle")
-        return done(waitFor(c.number, [&] { return idle(); }), "still busy");
-    if (c.verb == "busy")
-        return done(waitFor(c.number, [&] { return IsWindowVisible(control(res::IDC_PROGRESS)); }),
+    if (verb == "idle")
+        return done(waitFor(number, [&] { return idle(); }), "still busy");
+    if (verb == "busy")
+        return done(waitFor(number, [&] { return IsWindowVisible(control(res::IDC_PROGRESS)); }),
                     "never busy");
-    if (c.verb == "probe")
-        return probe(c.number, ms);
-    return "error unknown command " + c.verb;
+    if (verb == "probe")
+        return probe(number, ms);
+    return "error unknown command " + verb;
 }
 
 }  // namespace
@@ -314,14 +271,11 @@ std::string Driver::windowCommand(const Command& c) {
 int main() {
     _setmode(_fileno(stdout), _O_BINARY);  // answers end in a line feed alone
     Driver driver;
-    char buffer[4096];
-    while (fgets(buffer, sizeof buffer, stdin)) {
-        std::string line(buffer);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (line.empty())
-            continue;
-        std::printf("%s\n", driver.run(line).c_str());
-        std::fflush(stdout);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty())
+            std::cout << driver.run(line) << '\n' << std::flush;
     }
     return 0;
 }
