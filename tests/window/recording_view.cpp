@@ -1,26 +1,22 @@
 #include "recording_view.h"
 
 #include "window/resource_ids.h"
-#include "window/settings_forms.h"
 
 std::vector<std::string> RecordingView::lines(const std::string& prefix) const {
     std::vector<std::string> found;
     for (const std::string& line : log) {
-        if (line.rfind(prefix, 0) == 0)
+        if (line.starts_with(prefix))
             found.push_back(line);
     }
     return found;
 }
 
 bool RecordingView::busyAt(size_t index) const {
-    const std::string shown = "show " + std::to_string(res::IDC_PROGRESS) + " 1";
-    const std::string hidden = "show " + std::to_string(res::IDC_PROGRESS) + " 0";
+    const std::string progress = "show " + std::to_string(res::IDC_PROGRESS) + " ";
     bool busy = false;
     for (size_t i = 0; i < index && i < log.size(); ++i) {
-        if (log[i] == shown)
-            busy = true;
-        if (log[i] == hidden)
-            busy = false;
+        if (log[i].starts_with(progress))
+            busy = log[i].back() == '1';
     }
     return busy;
 }
@@ -31,50 +27,6 @@ void RecordingView::waitForWake(std::chrono::milliseconds timeout) {
     wakePending_ = false;
 }
 
-void RecordingView::setProgressPosition(int32_t position) {
-    log.push_back("position " + std::to_string(position));
-    if (whenProgressMoves)
-        whenProgressMoves();
-}
-int RecordingView::showMessage(const std::string& text, const std::string& caption,
-                               uint32_t style) {
-    dialogOpens("message " + std::to_string(style) + " " + caption + ": " + text);
-    return messageAnswer;
-}
-
-bool RecordingView::askSaveFile(const SaveDialogRequest& request, std::string& chosen) {
-    dialogOpens("save " + request.title + "|" + request.initialDirectory + "|" + request.fileName);
-    if (saveAnswer)
-        chosen = *saveAnswer;
-    return saveAnswer.has_value();
-}
-
-bool RecordingView::runOutputDirectoryDialog(OutputDirectoryForm& form) {
-    dialogOpens("output-directory");
-    return outputDirectory && outputDirectory(form);
-}
-
-bool RecordingView::runCommPortsDialog(CommPortsForm& form) {
-    dialogOpens("comm-ports");
-    return commPorts && commPorts(form);
-}
-
-void RecordingView::showAbout(const std::string&) {
-    dialogOpens("about");
-}
-
-void RecordingView::showSupportedProducts(const std::vector<std::string>& lines) {
-    dialogOpens("products " + std::to_string(lines.size()));
-}
-
-void RecordingView::closeDialogs() {
-    log.push_back("close dialogs");
-}
-
-void RecordingView::closeWindow() {
-    log.push_back("close window");
-}
-
 void RecordingView::wake() {
     {
         std::lock_guard lock(mutex_);
@@ -83,10 +35,18 @@ void RecordingView::wake() {
     woken_.notify_one();
 }
 
-void RecordingView::dialogOpens(const std::string& line) {
-    log.push_back(line);
-    if (whenDialogOpens)
-        whenDialogOpens();
+void RecordingView::setProgressPosition(int32_t position) {
+    log.push_back("position " + std::to_string(position));
+    if (whenProgressMoves)
+        whenProgressMoves();
+}
+
+bool RecordingView::askSaveFile(const SaveDialogRequest& request, std::string& chosen) {
+    log.push_back("save " + request.title + "|" + request.initialDirectory + "|" +
+                  request.fileName);
+    if (saveAnswer)
+        chosen = *saveAnswer;
+    return saveAnswer.has_value();
 }
 
 WindowUnderTest::WindowUnderTest(const AppSettings& stored,
@@ -94,19 +54,6 @@ WindowUnderTest::WindowUnderTest(const AppSettings& stored,
     : storePath_(dir_.file("GPSLumagrab.reg")) {
     settingsSave(stored, storePath_);
     dialog_ = std::make_unique<MainDialog>(view, MainDialog::Options{storePath_, simulation});
-}
-
-WindowUnderTest::~WindowUnderTest() {
-    dialog_.reset();
-}
-
-bool WindowUnderTest::start() {
-    return dialog_->OnInitDialog() && runUntilIdle();
-}
-
-void WindowUnderTest::command(int id) {
-    dialog_->OnCommand(id);
-    runUntilIdle();
 }
 
 bool WindowUnderTest::runUntilIdle(std::chrono::milliseconds limit) {
@@ -119,9 +66,4 @@ bool WindowUnderTest::runUntilIdle(std::chrono::milliseconds limit) {
             return false;
         view.waitForWake(std::chrono::milliseconds(20));
     }
-}
-
-AppSettings WindowUnderTest::destroy() {
-    dialog_->OnDestroy();
-    return settingsRead(storePath_);
 }
