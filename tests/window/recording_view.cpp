@@ -22,17 +22,10 @@ bool RecordingView::busyAt(size_t index) const {
 }
 
 void RecordingView::waitForWake(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    woken_.wait_for(lock, timeout, [this] { return wakePending_; });
-    wakePending_ = false;
-}
-
-void RecordingView::wake() {
-    {
-        std::lock_guard lock(mutex_);
-        wakePending_ = true;
+    // Every wake that came meanwhile is answered by this one pass.
+    if (wakes_.try_acquire_for(timeout)) {
+        while (wakes_.try_acquire()) continue;
     }
-    woken_.notify_one();
 }
 
 void RecordingView::setProgressPosition(int32_t position) {

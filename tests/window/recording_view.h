@@ -5,10 +5,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -70,7 +69,7 @@ class RecordingView : public MainDialogView {
     }
     void closeDialogs() override { log.push_back("close dialogs"); }
     void closeWindow() override { log.push_back("close window"); }
-    void wake() override;
+    void wake() override { wakes_.release(); }
 
   private:
     static std::string flag(bool on) { return on ? "1" : "0"; }
@@ -78,9 +77,7 @@ class RecordingView : public MainDialogView {
         log.push_back(std::string(what) + " " + std::to_string(id) + " " + rest);
     }
 
-    std::mutex mutex_;
-    std::condition_variable woken_;
-    bool wakePending_ = false;  // guarded by mutex_
+    std::counting_semaphore<> wakes_{0};  // one per wake not yet waited for
 };
 
 // The main window's behaviour over a recording view, with its settings in a
