@@ -20,15 +20,16 @@ namespace {
 
 // Every message as the user reads it, line by line, with its icon; each line
 // padded with blanks to the width of the box (69 characters; the two lines
-// that quote a menu name, 67).
+// that quote a menu name, 67). Download error codes 1 to 7 each have theirs.
 TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
     struct Row {
         DeviceMessage message;
+        uint8_t downloadError;  // 0: none
         const char* text;
         uint32_t style;
     };
     const Row rows[] = {
-        {DeviceMessage::NoResponse,
+        {DeviceMessage::NoResponse, 1,
          "The GPS is not responding. Please ensure the following and try again:\n\n"
          "1. The cable is securely connected to the serial port on the computer\n"
          "2. The cable is securely connected to the GPS\n"
@@ -36,7 +37,7 @@ TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
          "NOTE:  If this problem continues after following these steps try\n"
          "setting a lower baud rate with the \"Set Baudrate\" menu item.",
          msgbox::IconExclamation},
-        {DeviceMessage::BaudRate,
+        {DeviceMessage::BaudRate, 0,
          "Unable to set desired baudrate for GPS.\n\nPlease do the following and try again:\n\n"
          "1. Power off the GPS and then power it back on.\n"
          "2. Exit Lumagrab.exe and re-run it after the GPS is powered on.\n\n"
@@ -44,23 +45,25 @@ TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
          "setting a lower baud rate with the \"Set Baudrate\" menu item and\n"
          "retrying steps 1 and 2.",
          msgbox::IconExclamation},
-        {DeviceMessage::NotFound,
+        {DeviceMessage::NotFound, 0,
          "Unable to find a GPS.   Please ensure the following and try again:\n\n"
          "1. The GPS's Interface option is set to ORVANE or Host mode\n"
          "2. The cable is connected to the correct serial port\n"
          "3. The GPS is turned on",
          msgbox::IconInformation},
-        {DeviceMessage::NotSupported, "This product does not support downloadable screen shots.",
+        {DeviceMessage::NotSupported, 0, "This product does not support downloadable screen shots.",
          msgbox::Ok},
-        {DeviceMessage::OutOfMemory, "ERROR:  Unable to allocate memory for bitmap.",
+        {DeviceMessage::OutOfMemory, 2, "ERROR:  Unable to allocate memory for bitmap.",
          msgbox::IconStop},
-        {DeviceMessage::InvalidPalette, "ERROR:  Invalid color palette for this device.",
+        {DeviceMessage::InvalidPalette, 3, "ERROR:  Invalid color palette for this device.",
          msgbox::IconStop},
-        {DeviceMessage::TxFull, "Serial port transmit buffer full.", msgbox::IconStop},
-        {DeviceMessage::RxOverrun, "Serial port receive buffer overrun.", msgbox::IconStop},
-        {DeviceMessage::SerialError, "An unknown serial port error has occured.", msgbox::IconStop},
-        {DeviceMessage::PacketOverrun, "Internal Orvane packet buffer overrun.", msgbox::IconStop},
-        {DeviceMessage::InvalidPort,
+        {DeviceMessage::TxFull, 4, "Serial port transmit buffer full.", msgbox::IconStop},
+        {DeviceMessage::RxOverrun, 5, "Serial port receive buffer overrun.", msgbox::IconStop},
+        {DeviceMessage::SerialError, 6, "An unknown serial port error has occured.",
+         msgbox::IconStop},
+        {DeviceMessage::PacketOverrun, 7, "Internal Orvane packet buffer overrun.",
+         msgbox::IconStop},
+        {DeviceMessage::InvalidPort, 0,
          "ERROR:  Invalid Comm Port.  Please check the Comm Port setting.", msgbox::IconStop},
     };
     static_assert(std::size(rows) == size_t(DeviceMessage::Count));
@@ -69,6 +72,9 @@ TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
         const std::string text = deviceMessageText(row.message);
         EXPECT_EQ(withoutLinePadding(text), row.text);
         EXPECT_EQ(deviceMessageStyle(row.message), row.style) << row.text;
+        if (row.downloadError) {
+            EXPECT_EQ(downloadErrorMessage(row.downloadError), row.message) << row.text;
+        }
         std::istringstream in(text);
         for (std::string line; std::getline(in, line);) {
             EXPECT_TRUE(line.size() == 69 || line.size() == 67) << "[" << line << "]";
@@ -78,16 +84,6 @@ TEST(DeviceMessages, EachTextIsExactlyAsWrittenPaddedToTheBoxWidth) {
     }
     EXPECT_EQ(linesOf67, 2u);
     EXPECT_EQ(withoutLinePadding("a  \n  b \n\n"), "a\n  b\n\n");
-}
-
-// Download error codes 1 to 7, each to its own message.
-TEST(DeviceMessages, EachDownloadErrorHasItsMessage) {
-    const DeviceMessage byCode[] = {DeviceMessage::NoResponse,     DeviceMessage::OutOfMemory,
-                                    DeviceMessage::InvalidPalette, DeviceMessage::TxFull,
-                                    DeviceMessage::RxOverrun,      DeviceMessage::SerialError,
-                                    DeviceMessage::PacketOverrun};
-    for (uint8_t code = 1; code <= 7; ++code)
-        EXPECT_EQ(downloadErrorMessage(code), byCode[code - 1]) << int(code);
 }
 
 // Auto Detect's other port: 2 after 1, and 1 after anything else, so that a

@@ -3,11 +3,13 @@
 // ones on pseudo-terminals that the settings name as port 1 and port 2.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "capture/bitmap_file.h"
@@ -32,9 +34,7 @@ std::string messageLine(DeviceMessage message) {
 }
 
 size_t heard(const VirtualReceiver& r, uint8_t id) {
-    size_t count = 0;
-    for (const sim::LoggedPacket& p : r.packets()) count += p.heard && p.id == id;
-    return count;
+    return std::ranges::count_if(r.packets(), [id](auto& p) { return p.heard && p.id == id; });
 }
 
 std::vector<std::string> filesIn(const std::string& dir) {
@@ -56,13 +56,16 @@ class WindowTest : public ::testing::Test {
     // Set Output Directory makes its directory the current one.
     ~WindowTest() override { std::filesystem::current_path(startDirectory_); }
 
-    VirtualReceiver* play(sim::Config config, const std::string& fault = "") {
+    // A receiver on a pseudo-terminal; one that cannot play fails the test.
+    VirtualReceiver& play(sim::Config config, const std::string& fault = "") {
         if (!fault.empty() && !sim::applyFault(fault, config.faults))
-            return nullptr;
+            throw std::invalid_argument("no such fault: " + fault);
         receivers_.push_back(std::make_unique<VirtualReceiver>(std::move(config)));
-        return receivers_.back()->start() ? receivers_.back().get() : nullptr;
+        if (!receivers_.back()->start())
+            throw std::runtime_error(receivers_.back()->error());
+        return *receivers_.back();
     }
-    VirtualReceiver* play(uint16_t product, const std::string& fault = "") {
+    VirtualReceiver& play(uint16_t product, const std::string& fault = "") {
         return play(sim::presetForProduct(product), fault);
     }
 
@@ -154,10 +157,9 @@ TEST_F(WindowTest, StartUpFindsTheReceiverAtTheRateTheSettingsName) {
         sim::Config config = sim::presetForProduct(kProduct);
         config.version = 412;
         config.initialRate = row.receiverRate;
-        VirtualReceiver* r = play(config, row.fault);
-        ASSERT_TRUE(r);
+        VirtualReceiver& r = play(config, row.fault);
         WindowUnderTest& w = open(
-            {.port1 = r->slavePath(), .baudRate = row.baudRate, .autoBaudRate = row.autoBaudRate});
+            {.port1 = r.slavePath(), .baudRate = row.baudRate, .autoBaudRate = row.autoBaudRate});
         const std::vector<std::string> texts = w.view.lines("text 101");
         EXPECT_EQ(texts.end()[-2], "text 1012 " + (row.identified ? ProductCatalogue[kProduct].name
                                                                   : kNotConnected));
@@ -166,9 +168,9 @@ TEST_F(WindowTest, StartUpFindsTheReceiverAtTheRateTheSettingsName) {
         EXPECT_EQ(w.view.lines("message"), row.message
                                                ? std::vector{messageLine(DeviceMessage::NoResponse)}
                                                : std::vector<std::string>{});
-        EXPECT_EQ(heard(*r, sim::wire::packet::RateChangeRequest), 0u);
+        EXPECT_EQ(heard(r, sim::wire::packet::RateChangeRequest), 0u);
         if (!row.identified && !row.message) {
-            for (const sim::LoggedPacket& p : r->packets())
+            for (const sim::LoggedPacket& p : r.packets())
                 EXPECT_EQ(p.lineRate, 9600u);  // nothing remembered: both checks at 9600
         }
         EXPECT_EQ(w.view.log.back(), "menu 1 1");
@@ -246,9 +248,8 @@ TEST_F(WindowTest, FailuresShowTheirMessage) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        VirtualReceiver* r = play(row.product, row.fault);
-        ASSERT_TRUE(r);
-        WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = row.baudRate});
+        VirtualReceiver& r = play(row.product, row.fault);
+        WindowUnderTest& w = open({.port1 = r.slavePath(), .baudRate = row.baudRate});
         w.view.log.clear();
         w.command(row.command);
         const std::vector<std::string> messages = w.view.lines("message");
@@ -264,17 +265,21 @@ TEST_F(WindowTest, FailuresShowTheirMessage) {
 }
 
 // Download with Auto Save: the busy layout with progress while it runs, no
-// second command under it, the same file the CLI writes, the rate kept.
+// second command under it (a port button clicked meanwhile checks itself, and
+// the refusal puts the marks back on the port in use), the same file the CLI
+// writes, the port and rate kept.
 TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
-    VirtualReceiver* r = play(kProduct);
-    ASSERT_TRUE(r);
-    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 5, .autoSave = 1});
-    const size_t queries = heard(*r, sim::wire::packet::ProductQuery);
+    VirtualReceiver& r = play(kProduct);
+    WindowUnderTest& w = open({.port1 = r.slavePath(), .baudRate = 5, .autoSave = 1});
+    const size_t queries = heard(r, sim::wire::packet::ProductQuery);
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     w.dialog().OnCommand(res::IDC_QUERY_DEVICE);  // refused while the download runs
     w.dialog().OnCommand(res::ID_SETTINGS_AUTO_SAVE);
+    w.view.log.clear();
+    w.dialog().OnCommand(res::IDC_COM2);
+    EXPECT_EQ(w.view.log, (std::vector<std::string>{"check 1005 1", "check 1006 0"}));
     ASSERT_TRUE(w.runUntilIdle());
-    EXPECT_EQ(heard(*r, sim::wire::packet::ProductQuery), queries);
+    EXPECT_EQ(heard(r, sim::wire::packet::ProductQuery), queries);
     EXPECT_EQ(w.dialog().settings().autoSave, 1);
     EXPECT_TRUE(w.view.lines("message").empty());
     EXPECT_FALSE(w.view.lines("position").empty());
@@ -284,12 +289,14 @@ TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
     sim::Picture captured;
     std::string error;
     ASSERT_TRUE(sim::loadPictureBmp(windowFile, captured, error)) << error;
-    EXPECT_TRUE(captured == r->expectedPicture());
-    EXPECT_EQ(w.destroy().autoBaudRate, 5);
+    EXPECT_TRUE(captured == r.expectedPicture());
+    const AppSettings saved = w.destroy();
+    EXPECT_EQ(saved.commPort, 1);
+    EXPECT_EQ(saved.autoBaudRate, 5);
 
     std::ostringstream cliOut, cliErr;
     const std::string cliFile = dir_.file("cli.bmp");
-    ASSERT_EQ(runCli({"--port", r->slavePath(), "--baud", "57600", "-o", cliFile, "capture"},
+    ASSERT_EQ(runCli({"--port", r.slavePath(), "--baud", "57600", "-o", cliFile, "capture"},
                      CliContext{cliOut, cliErr, w.storePath(), false}),
               ExitDone)
         << cliErr.str();
@@ -301,9 +308,8 @@ TEST_F(WindowTest, DownloadWithAutoSaveWritesWhatTheCliWrites) {
 // worker moved it, so that the window goes on answering its other messages;
 // the bar ends where the download left it.
 TEST_F(WindowTest, AWindowSlowerThanTheLineShowsTheProgressOnceAPass) {
-    VirtualReceiver* r = play(kProduct);
-    ASSERT_TRUE(r);
-    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
+    VirtualReceiver& r = play(kProduct);
+    WindowUnderTest& w = open({.port1 = r.slavePath(), .baudRate = 2, .autoSave = 1});
     w.view.whenProgressMoves = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
     w.dialog().OnCommand(res::IDC_DOWNLOAD);
     size_t passes = 0;
@@ -322,9 +328,8 @@ TEST_F(WindowTest, AWindowSlowerThanTheLineShowsTheProgressOnceAPass) {
 // Auto Name and none without; the file goes where the user chose.
 TEST_F(WindowTest, SaveDialogProposesAGeneratedNameOnlyWithAutoName) {
     for (const int autoName : {1, 0}) {
-        VirtualReceiver* r = play(kProduct);
-        ASSERT_TRUE(r);
-        WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoName = autoName});
+        VirtualReceiver& r = play(kProduct);
+        WindowUnderTest& w = open({.port1 = r.slavePath(), .baudRate = 2, .autoName = autoName});
         const std::string chosen = dir_.file("chosen" + std::to_string(autoName) + ".bmp");
         w.view.saveAnswer = chosen;
         w.command(res::ID_FILE_DOWNLOAD);
@@ -341,34 +346,18 @@ TEST_F(WindowTest, SaveDialogProposesAGeneratedNameOnlyWithAutoName) {
 TEST_F(WindowTest, AutoDetectMovesToThePortThatAnswers) {
     for (const bool port2Answers : {true, false}) {
         SCOPED_TRACE(port2Answers);
-        VirtualReceiver* silent = play(kProduct, "silent");
-        VirtualReceiver* other = play(kProduct, port2Answers ? "" : "silent");
-        ASSERT_TRUE(silent && other);
-        WindowUnderTest& w = open({.port1 = silent->slavePath(), .port2 = other->slavePath()});
+        VirtualReceiver& silent = play(kProduct, "silent");
+        VirtualReceiver& other = play(kProduct, port2Answers ? "" : "silent");
+        WindowUnderTest& w = open({.port1 = silent.slavePath(), .port2 = other.slavePath()});
         w.view.log.clear();
         w.command(res::ID_FILE_AUTO_DETECT);
         EXPECT_EQ(w.view.lines("check"),
                   (std::vector<std::string>{"check 1005 0", "check 1006 1"}));
-        EXPECT_EQ(w.dialog().settings().commPort, 2);
         EXPECT_EQ(w.view.lines("text 1012").back(),
                   "text 1012 " + (port2Answers ? ProductCatalogue[kProduct].name : kNotConnected));
         EXPECT_EQ(w.view.lines("message").size(), port2Answers ? 0u : 1u);
         EXPECT_EQ(w.destroy().commPort, 2);
     }
-}
-
-// A port button clicked while a command runs checks itself; the refusal
-// puts the marks back on the port in use.
-TEST_F(WindowTest, APortButtonRefusedWhileBusyShowsThePortInUse) {
-    VirtualReceiver* r = play(kProduct);
-    ASSERT_TRUE(r);
-    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
-    w.dialog().OnCommand(res::IDC_DOWNLOAD);
-    w.view.log.clear();
-    w.dialog().OnCommand(res::IDC_COM2);
-    EXPECT_EQ(w.view.log, (std::vector<std::string>{"check 1005 1", "check 1006 0"}));
-    ASSERT_TRUE(w.runUntilIdle());
-    EXPECT_EQ(w.dialog().settings().commPort, 1);
 }
 
 // --- Closing -------------------------------------------------------------------------
@@ -382,15 +371,14 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
         // The negotiation's pauses are real here: closing must cut them short.
         if (!download)
             platformSetSleepHook(nullptr);
-        VirtualReceiver* r = play(kProduct, download ? "gap=0.05" : "");
-        ASSERT_TRUE(r);
+        VirtualReceiver& r = play(kProduct, download ? "gap=0.05" : "");
         WindowUnderTest& w =
-            open({.port1 = r->slavePath(), .baudRate = uint8_t(download ? 2 : 1), .autoSave = 1});
+            open({.port1 = r.slavePath(), .baudRate = uint8_t(download ? 2 : 1), .autoSave = 1});
         w.dialog().OnCommand(res::IDC_DOWNLOAD);
         // Well into the transfer, or the rate change asked for.
         const auto under = [&] {
             return download ? !w.view.lines("position").empty()
-                            : heard(*r, sim::wire::packet::RateChangeRequest) > 0;
+                            : heard(r, sim::wire::packet::RateChangeRequest) > 0;
         };
         for (int i = 0; i < 1000 && !under(); ++i) {
             w.dialog().RunPosted();
@@ -403,9 +391,8 @@ TEST_F(WindowTest, ClosingDuringACommandStopsItAndOpensNothingMore) {
         w.dialog().OnCommand(res::ID_HELP_SUPPORTED_PRODUCTS);
         ASSERT_TRUE(w.runUntilIdle());
         EXPECT_EQ(w.view.log.back(), "close window");
-        EXPECT_TRUE(w.view.lines("about").empty());
-        EXPECT_TRUE(w.view.lines("products").empty());
-        EXPECT_TRUE(w.view.lines("message").empty());
+        for (const char* opened : {"about", "products", "message"})
+            EXPECT_TRUE(w.view.lines(opened).empty()) << opened;
         const uint8_t rate = serialBaudIndex();
         const AppSettings saved = w.destroy();
         EXPECT_TRUE(filesIn(out()).empty());
@@ -455,8 +442,9 @@ TEST_F(WindowTest, ASimulatedRunKeepsTheStoredPortAndRate) {
 // --- Settings and Help -----------------------------------------------------------
 
 // Auto Save implies Auto Name; the rate items carry one check mark; a
-// stored 0xFF flag counts as on, and one toggle saves it as 0.
-TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
+// stored 0xFF flag counts as on, and one toggle saves it as 0. About opens
+// from Help and from the system menu.
+TEST_F(WindowTest, SettingsAndHelpMenusKeepTheirRules) {
     WindowUnderTest& w = open({.autoName = -1});
     const auto checked = [&](int id) {
         const std::vector<std::string> lines =
@@ -477,6 +465,11 @@ TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
         w.command(chosen);
         for (int id : rateItems) EXPECT_EQ(checked(id), id == chosen) << chosen << " " << id;
     }
+    w.command(res::ID_APP_ABOUT);
+    EXPECT_TRUE(w.dialog().OnSysCommand(res::ID_SYSTEM_ABOUT | 0x3));
+    EXPECT_FALSE(w.dialog().OnSysCommand(0xF060));  // closing is the system's
+    EXPECT_FALSE(w.dialog().OnCommand(12345));
+    EXPECT_EQ(w.view.lines("about").size(), 2u);
     const AppSettings saved = w.destroy();
     EXPECT_EQ(saved.autoName, 0);
     EXPECT_EQ(saved.baudRate, 6);
@@ -486,17 +479,16 @@ TEST_F(WindowTest, SettingsMenusKeepTheirRules) {
 // and opened from the next command on; Set Output Directory stores what its
 // form ends with.
 TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
-    VirtualReceiver* r = play(kProduct);
-    ASSERT_TRUE(r);
+    VirtualReceiver& r = play(kProduct);
     WindowUnderTest& w = open({});
     w.view.commPorts = [&](CommPortsForm& form) {
-        return !form.accept(" " + r->slavePath() + " ", "/dev/ttyACM3");
+        return !form.accept(" " + r.slavePath() + " ", "/dev/ttyACM3");
     };
     w.command(res::ID_SETTINGS_COMM_PORTS);
     EXPECT_EQ(w.view.lines("tip"),
               (std::vector<std::string>{"tip 1005 " + dir_.file("none1"),
                                         "tip 1006 " + dir_.file("none2"),
-                                        "tip 1005 " + r->slavePath(), "tip 1006 /dev/ttyACM3"}));
+                                        "tip 1005 " + r.slavePath(), "tip 1006 /dev/ttyACM3"}));
     w.command(res::IDC_COM1);
     EXPECT_EQ(w.view.lines("text 1012").back(),
               "text 1012 " + std::string(ProductCatalogue[kProduct].name));
@@ -505,7 +497,7 @@ TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
     w.command(res::ID_SETTINGS_OUTPUT_DIRECTORY);
     EXPECT_EQ(w.dialog().settings().outputPathText(), dir_.path());
     const AppSettings saved = w.destroy();
-    EXPECT_EQ(saved.com1Device, r->slavePath());
+    EXPECT_EQ(saved.com1Device, r.slavePath());
     EXPECT_EQ(saved.com2Device, "/dev/ttyACM3");
 }
 
@@ -514,9 +506,8 @@ TEST_F(WindowTest, SettingsDialogsStoreWhatTheirFormsEndWith) {
 // worker, which owns them: opened during a download it shares nothing with
 // it.
 TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
-    VirtualReceiver* r = play(kProduct, "gap=0.002");
-    ASSERT_TRUE(r);
-    WindowUnderTest& w = open({.port1 = r->slavePath(), .baudRate = 2, .autoSave = 1});
+    VirtualReceiver& r = play(kProduct, "gap=0.002");
+    WindowUnderTest& w = open({.port1 = r.slavePath(), .baudRate = 2, .autoSave = 1});
     serialSetRxOverrun(1);
     serialSetOtherError(1);
     linkSetOverflow(1);
@@ -529,15 +520,6 @@ TEST_F(WindowTest, SupportedProductsClearsTheErrorFlagsOnTheWorker) {
     EXPECT_EQ(filesIn(out()).size(), 1u);
     w.command(res::IDC_QUERY_DEVICE);  // after the second clearing, on the same worker
     EXPECT_EQ(serialRxOverrun() + serialTxFull() + serialOtherError() + linkOverflow(), 0);
-}
-
-TEST_F(WindowTest, AboutOpensFromHelpAndTheSystemMenu) {
-    WindowUnderTest& w = open({});
-    w.command(res::ID_APP_ABOUT);
-    EXPECT_TRUE(w.dialog().OnSysCommand(res::ID_SYSTEM_ABOUT | 0x3));
-    EXPECT_FALSE(w.dialog().OnSysCommand(0xF060));  // closing is the system's
-    EXPECT_FALSE(w.dialog().OnCommand(12345));
-    EXPECT_EQ(w.view.lines("about").size(), 2u);
 }
 
 }  // namespace
