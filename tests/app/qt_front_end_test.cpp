@@ -233,19 +233,25 @@ class QtFrontEndTest : public QObject {
                  << f->directory().absolutePath() << f->selectedFiles()
                  << (f->testOption(QFileDialog::DontConfirmOverwrite) ? "no prompt" : "prompt");
             // Size, type and date of a file each shown whole, within the list.
+            // The file system model fills a file's details in after its name,
+            // and the columns follow them: wait for both.
             auto* list = f->findChild<QTreeView*>("treeView");
-            QTRY_VERIFY(list && list->model()->rowCount(list->rootIndex()) == 1);
-            detailsShown = list->isVisible();
-            for (int column = 1; detailsShown && column < 4; ++column) {
+            detailsShown = QTest::qWaitFor([list] {
+                if (!list || !list->isVisible() || list->model()->rowCount(list->rootIndex()) != 1)
+                    return false;
                 const QHeaderView* header = list->header();
-                const QString cell =
-                    list->model()->index(0, column, list->rootIndex()).data().toString();
-                detailsShown =
-                    !header->isSectionHidden(column) &&
-                    header->sectionSize(column) > list->fontMetrics().horizontalAdvance(cell) &&
-                    header->sectionViewportPosition(column) + header->sectionSize(column) <=
-                        list->viewport()->width();
-            }
+                for (int column = 1; column < 4; ++column) {
+                    const QString cell =
+                        list->model()->index(0, column, list->rootIndex()).data().toString();
+                    if (cell.isEmpty() || header->isSectionHidden(column) ||
+                        header->sectionSize(column) <=
+                            list->fontMetrics().horizontalAdvance(cell) ||
+                        header->sectionViewportPosition(column) + header->sectionSize(column) >
+                            list->viewport()->width())
+                        return false;
+                }
+                return true;
+            });
             saveScreenshot(f, "dialog_save");
             auto* name = f->findChild<QLineEdit*>("fileNameEdit");
             name->clear();
