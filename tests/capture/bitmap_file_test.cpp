@@ -179,7 +179,9 @@ TEST_F(BitmapFile, AutoSaveNeverReplacesAFileNorLeavesAnEmptyOne) {
     EXPECT_TRUE(readBmp(dir.file("Rx-04.bmp")).has_value());
 
     // A process that dies before the finished file has its name leaves no
-    // name behind (only its hidden temporary file).
+    // name behind (only its hidden temporary file). Forked at the statement,
+    // so that it dies in this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(
         {
             fileSetBeforeRenameHook([](const std::string&) { _exit(3); });
